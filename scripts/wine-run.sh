@@ -1,0 +1,25 @@
+#!/bin/sh
+# Runs one Windows program of the build under Wine: used by ctest (as the
+# cross-compiling emulator) and by the README's commands.
+#
+# The prefix is shared by the runs of one machine and created on first use;
+# TARNIX_WINEPREFIX (or WINEPREFIX) picks another one, which tests that need a
+# registry of their own do. Without a display the program gets its own Xvfb
+# server, since the module shows its splash on every initialisation.
+set -e
+export WINEPREFIX="${WINEPREFIX:-${TARNIX_WINEPREFIX:-$HOME/.cache/tarnix/wineprefix}}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+export WINEARCH="${WINEARCH:-win64}"
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  mkdir -p "$WINEPREFIX"
+  # Two runs may start together on a fresh machine; one creates the prefix.
+  (
+    flock 9
+    [ -f "$WINEPREFIX/system.reg" ] || { wineboot -i >/dev/null 2>&1; wineserver -w; }
+  ) 9>"$WINEPREFIX/.create.lock"
+fi
+if [ -z "$DISPLAY" ] && [ -z "$TARNIX_NO_XVFB" ]; then
+  exec xvfb-run -a -s "-screen 0 1024x768x24" wine "$@"
+fi
+exec wine "$@"
