@@ -1,0 +1,114 @@
+// Control interface of the simulated board library (VELQSIM_*).
+//
+// Exported by VLQAPI.dll / libvlqapi.so beside the VELQ_ functions, for tests,
+// the fuzzer and tools; the driver module never calls these. All functions
+// use the standard Windows calling convention on the DLL, like VELQ_.
+//
+// Statuses: 0 = success, negative = failure (same convention as VELQ_).
+#pragma once
+
+#include <cstdint>
+
+#include "platform/calling.h"
+
+#define VELQSIM_API extern "C" TARNIX_EXPORT
+
+// ---- world
+// Back to the built-in default world: two boards, no overrides, no faults,
+// empty call log, real-time clock, no fed samples. Also what the library
+// starts with, unless VELQSIM_CONFIG names a profile file.
+VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_Reset();
+// Replaces the world with the boards described in a JSON profile file (or
+// text). On a malformed profile: answers a negative status, keeps the reason
+// ("line N: ...") for VELQSIM_LastError, and the library refuses to serve
+// (every VELQ_ call answers a negative status) until a good profile or Reset.
+VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_LoadProfile(const char* path);
+VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_LoadProfileText(const char* json);
+// Copies the last profile error (empty when none) into text, terminated
+// within `bytes`.
+VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_LastError(char* text, int32_t bytes);
+
+// ---- answers and faults
+// From now on VELQ_Query(serial, code, param) answers `value`; param -1
+// matches every parameter. Cleared by VELQSIM_ClearAnswers or Reset.
+VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SetAnswer(int32_t serial, int32_t code,
+                                                    int32_t param, int32_t value);
+VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_ClearAnswers();
+// Makes the VELQ_ function named `function` (e.g. "VELQ_ADConfig") return
+// `status` without acting: for the next `times` calls, every call when times
+// is -1, no more when 0.
+VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_FailCall(const char* function, int32_t status,
+                                                   int32_t times);
+// Sets the name VELQ_StrBoardName gives for `serial` (any length; the
+// library still terminates within 40 bytes).
+VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SetBoardName(int32_t serial, const char* name);
+
+// ---- analog input
+enum VelqSimClock : int32_t {
+  kVelqSimRealTime = 0,     // samples accrue with the wall clock (default)
+  kVelqSimVirtual = 1,      // samples accrue only by VELQSIM_AdvanceClock
+  kVelqSimUnthrottled = 2,  // every VELQ_ADGetData is served in full at once
+};
+VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SetClock(int32_t mode);
+// Virtual clock: advances every running board's clock by `microseconds`.
+VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_AdvanceClock(int64_t microseconds);
+// External clock source (clock source 1): `pulses` samples accrue.
+VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_PulseExternalClock(int32_t serial, int32_t pulses);
+// FIFO capacity in samples (default 1048576). Samples beyond it are lost and
+// the overrun indicators (queries 105 and 107) turn nonzero.
+VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SetFifoCapacity(int32_t serial, int32_t samples);
+// Forces an overrun indicator: which = 105 or 107; value 0 clears it.
+VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_ForceOverrun(int32_t serial, int32_t which,
+                                                       int32_t value);
+// The next VELQ_ADGetData (any board) stores `count` of these samples and then
+// writes `delivered` through the count address (which may exceed what was
+// asked, to model a misbehaving library; the samples stored never exceed the
+// count asked for).
+VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_FeedSamples(const int32_t* samples, int32_t count,
+                                                      int32_t delivered);
+// Signal generator of one input channel of a board.
+enum VelqSimSignal : int32_t {
+  kVelqSimSine = 0,
+  kVelqSimSquare = 1,
+  kVelqSimRamp = 2,       // sawtooth from -amplitude to +amplitude
+  kVelqSimNoise = 3,      // deterministic pseudo-random in +-amplitude
+  kVelqSimConstant = 4,   // offset only
+};
+VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SetSignal(int32_t serial, int32_t channel,
+                                                    int32_t kind, int32_t amplitudeMicrovolts,
+                                                    int32_t offsetMicrovolts,
+                                                    int32_t frequencyMillihertz);
+// The value (microvolts) the generator gives for `channel` at sample time
+// `seconds` since the scan started; what tests check received samples
+// against.
+VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SignalAt(int32_t serial, int32_t channel,
+                                                   double seconds, int32_t* microvolts);
+
+// ---- last arguments
+struct VelqSimAdConfig {
+  int32_t serial;
+  int32_t rate;          // value read through the rate address
+  int32_t clockSource;
+  int32_t mode;
+  int32_t reserved;
+  int32_t channelCount;
+  int32_t channels[32];  // first min(channelCount, 32) entries
+  int32_t gainCodes[32];
+};
+VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_LastADConfig(VelqSimAdConfig* out);
+// The last VELQ_DAWrite value of an analog output (microvolts).
+VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_AnalogOutput(int32_t serial, int32_t channel,
+                                                       int32_t* microvolts);
+
+// ---- call log
+// Every VELQ_ call is logged in order as one text line:
+//   Name(arg, arg, ...) = result
+// integers in decimal, pointers as "ptr" or "null", the count argument of
+// VELQ_ADGetData as its value on entry, e.g.
+//   VELQ_Query(1000000000, 1, 0) = 3
+//   VELQ_ADGetData(123456, ptr, 256) = 0
+VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_CallCount();
+// Copies line `index` (0 = oldest) into text, terminated within `bytes`;
+// negative status when there is no such line.
+VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_CallLine(int32_t index, char* text, int32_t bytes);
+VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_ClearLog();
