@@ -4,6 +4,5 @@
 namespace tarnix {
 
 int32_t ShowDialog(int32_t) { return 0; }
-void ShowSplash() {}
 
 }  // namespace tarnix

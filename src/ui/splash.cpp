@@ -1,0 +1,8 @@
+// Not built yet: the splash comes with the device lifecycle.
+#include "ui/dialogs.h"
+
+namespace tarnix {
+
+void ShowSplash() {}
+
+}  // namespace tarnix
