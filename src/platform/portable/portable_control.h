@@ -37,6 +37,61 @@ inline constexpr uint32_t kTarnixBoxStyleErrorOk = 0x10;  // MB_OK | MB_ICONERRO
 TARNIX_EXPORT void TarnixPortable_SetVirtualClock(int enabled);
 TARNIX_EXPORT uint64_t TarnixPortable_VirtualMilliseconds();
 
+// ---- dialogs: the scripted user
+// Nobody sits at a portable dialog, so a script stands in for the user. Each
+// call queues actions for the next dialog built from template `templateId`
+// (0: whichever dialog opens next, the splash included); a dialog takes its
+// actions in order, one after another, right after its initialisation.
+// Actions, separated by ';' or newlines, case-insensitive:
+//   pick C N      select entry N of combo box C and confirm it: WM_COMMAND
+//                 with (CBN_SELENDOK << 16) | C, as a click in the list does
+//   select C N    select entry N of combo box C without any notification
+//   ok | cancel   press OK (WM_COMMAND 1) or Cancel (WM_COMMAND 2)
+//   command W     WM_COMMAND with the 32-bit first parameter W (decimal or 0x)
+//   wait MS       let MS milliseconds pass (timers that fall due fire)
+// Answers the number of actions queued, or -1 (nothing queued) when the text
+// does not parse. When a dialog has run out of actions it waits for its
+// timers; with no timer left it is closed as the Escape key would close it:
+// WM_COMMAND 2, and when the procedure does not end the dialog even then,
+// the engine ends it with result 2 (TarnixPortable_LastDialogForced says so).
+TARNIX_EXPORT int TarnixPortable_ScriptDialog(int templateId, const char* actions);
+// Forgets every queued action; answers how many were still queued.
+TARNIX_EXPORT int TarnixPortable_ClearDialogScript();
+
+// ---- dialogs: what the user saw
+// Every dialog leaves a snapshot of its controls when it closes. The queries
+// below read the dialog that is open while a dialog hook runs, otherwise the
+// snapshot of the dialog that closed last. Unknown controls answer -1 (or an
+// empty text).
+// Called after the dialog procedure has handled each message (message,
+// wparam as delivered) and once more with message 0 just before the dialog
+// closes.
+typedef void (*TarnixDialogHook)(int templateId, uint32_t message, uintptr_t wparam,
+                                 void* context);
+TARNIX_EXPORT void TarnixPortable_SetDialogHook(TarnixDialogHook hook, void* context);
+// Template of the dialog (0 when none has run), its result, and 1 when the
+// engine had to end it because the procedure did not.
+TARNIX_EXPORT int TarnixPortable_LastDialogTemplate();
+TARNIX_EXPORT intptr_t TarnixPortable_LastDialogResult();
+TARNIX_EXPORT int TarnixPortable_LastDialogForced();
+// Text of a control: an edit's text, a combo box's selected entry ("" when
+// none), a button's or static's caption. Copied terminated within `bytes`;
+// answers the full length, or -1 for an unknown control.
+TARNIX_EXPORT int TarnixPortable_DialogControlText(int controlId, char* text, int bytes);
+// Combo boxes: number of entries, entry `index` (as above), selected position
+// (-1 when none). -1 for an unknown control or index.
+TARNIX_EXPORT int TarnixPortable_DialogComboCount(int controlId);
+TARNIX_EXPORT int TarnixPortable_DialogComboEntry(int controlId, int index, char* text, int bytes);
+TARNIX_EXPORT int TarnixPortable_DialogComboSelection(int controlId);
+// 1 enabled, 0 disabled, -1 unknown control.
+TARNIX_EXPORT int TarnixPortable_DialogControlEnabled(int controlId);
+// Every control with an id, one line each, in template order:
+//   <id> edit "<text>"
+//   <id> combo [disabled] sel=<n> "<entry>" "<entry>" ...
+//   <id> button "<caption>"
+// Copied terminated within `bytes`; answers the full length.
+TARNIX_EXPORT int TarnixPortable_DialogDump(char* text, int bytes);
+
 // ---- fault injection
 // Makes the named operation fail: skip `after` successful calls, then fail
 // `count` calls (count < 0: every call from then on). Operations:
