@@ -48,4 +48,45 @@
 #define IDD_SPLASH 104
 #define IDB_SPLASH 105
 
+/* Controls without an id. */
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+
+/* Setup dialog (template 101): controls and texts. */
+#define IDC_API_VERSION 1000
+#define IDC_OPERATING_SYSTEM 1001
+#define IDC_BOARD_COUNT 1002
+#define IDC_BOARD_LIST 1005
+#define IDC_BOARD_NAME 1007
+#define IDC_BOARD_TYPE 1008
+#define IDC_BOARD_DATE 1009
+#define IDC_BOARD_REVISION 1010
+#define IDC_CLOCK_LIST 1013
+#define IDC_RANGE_LIST 1014
+#define IDC_GAIN_LIST 1015
+#define IDC_MODE_LIST 1016
+
+#define STR_SETUP_CAPTION "VELQ HW setup"
+#define STR_DIALOG_FONT "MS Sans Serif"
+#define STR_OK "OK"
+#define STR_CANCEL "Cancel"
+#define STR_API_GROUP "API Information"
+#define STR_VERSION_LABEL "Version"
+#define STR_OS_LABEL "Operating System"
+#define STR_BOARDS_LABEL "Boards Installed"
+#define STR_SELECT_BOARD "Select a board"
+#define STR_BOARD_GROUP "Board Information"
+#define STR_BOARD_TYPE_LABEL "BoardType"
+#define STR_DATE_LABEL "Macnufactured on"
+#define STR_REVISION_LABEL "Revision"
+#define STR_SETTINGS_GROUP "Settings"
+#define STR_CLOCK_LABEL "Clock Source"
+#define STR_RANGE_LABEL "A/D Range"
+#define STR_GAIN_LABEL "A/D Gain (mV)"
+#define STR_MODE_LABEL "A/D Mode"
+
+/* About box (template 103). */
+#define STR_ABOUT_CAPTION "About VELQ"
+
 #endif
