@@ -1,0 +1,137 @@
+#include "acquire/convert.h"
+
+#include <cstring>
+#include <initializer_list>
+
+#include <libdivide.h>
+
+#include "acquire/convert_kernels.h"
+#include "acquire/float_to_int.h"
+
+namespace tarnix {
+
+namespace {
+
+using convert_detail::DivisionMagic;
+using convert_detail::Kernel;
+
+constexpr int32_t kMicrovoltsPerVolt = 1000000;
+// The upper range limit reads 2047 on the 12-bit code scale.
+constexpr int32_t kFullScaleCode = 2047;
+
+struct ConversionPath {
+  const char* name;
+  Kernel kernel;
+  uint32_t width;
+};
+
+constexpr ConversionPath kScalarPath{"scalar", nullptr, 0};
+constexpr ConversionPath kSse2Path{"sse2", convert_detail::ConvertSse2, convert_detail::kSse2Width};
+constexpr ConversionPath kAvx2Path{"avx2", convert_detail::ConvertAvx2, convert_detail::kAvx2Width};
+constexpr ConversionPath kAvx512Path{"avx512", convert_detail::ConvertAvx512,
+                                     convert_detail::kAvx512Width};
+
+bool Supports(const ConversionPath& path) {
+  __builtin_cpu_init();
+  if (path.kernel == convert_detail::ConvertAvx512) return __builtin_cpu_supports("avx512f");
+  if (path.kernel == convert_detail::ConvertAvx2) return __builtin_cpu_supports("avx2");
+  if (path.kernel == convert_detail::ConvertSse2) return __builtin_cpu_supports("sse2");
+  return true;
+}
+
+const ConversionPath* BestPath() {
+  for (const ConversionPath* path : {&kAvx512Path, &kAvx2Path, &kSse2Path}) {
+    if (Supports(*path)) return path;
+  }
+  return &kScalarPath;
+}
+
+// Chosen on first use; the host calls on one thread.
+const ConversionPath* g_path = nullptr;
+
+const ConversionPath& CurrentPath() {
+  if (g_path == nullptr) g_path = BestPath();
+  return *g_path;
+}
+
+// Divisor -1: the quotient is the negated reading, formed on unsigned bits
+// so that the lowest reading wraps to itself (low 16 bits 0) instead of
+// overflowing.
+int16_t NegatedCode(int32_t value) {
+  return LowBits16(static_cast<int32_t>(0u - static_cast<uint32_t>(value)));
+}
+
+int32_t Clamp(int32_t raw, const BlockScale& scale) {
+  // The order matters when the window is inverted (low above high): below
+  // the low limit wins.
+  if (raw < scale.lowLimit) return scale.lowLimit;
+  if (raw > scale.highLimit) return scale.highLimit;
+  return raw;
+}
+
+}  // namespace
+
+BlockScale ScaleForRange(double minValue, double maxValue) {
+  const int16_t minWhole = LowBits16(TruncateToInt32(minValue));
+  const int16_t maxWhole = LowBits16(TruncateToInt32(maxValue));
+  BlockScale scale;
+  scale.lowLimit = WrappingMultiply(minWhole, kMicrovoltsPerVolt);
+  scale.highLimit = WrappingMultiply(maxWhole, kMicrovoltsPerVolt);
+  scale.divisor = LowBits16(scale.highLimit / kFullScaleCode);
+  return scale;
+}
+
+int16_t ConvertSample(int32_t raw, const BlockScale& scale) {
+  const int32_t value = Clamp(raw, scale);
+  if (scale.divisor == 0) return 0;
+  if (scale.divisor == -1) return NegatedCode(value);
+  return LowBits16(value / scale.divisor);
+}
+
+void ConvertSamplesReference(const int32_t* raw, int16_t* codes, uint32_t count,
+                             const BlockScale& scale) {
+  if (scale.divisor == 0 || scale.divisor == -1) {
+    for (uint32_t i = 0; i < count; ++i) codes[i] = ConvertSample(raw[i], scale);
+    return;
+  }
+  const int32_t divisor = scale.divisor;
+  for (uint32_t i = 0; i < count; ++i) {
+    codes[i] = LowBits16(Clamp(raw[i], scale) / divisor);
+  }
+}
+
+void ConvertSamples(const int32_t* raw, int16_t* codes, uint32_t count, const BlockScale& scale) {
+  const ConversionPath& path = CurrentPath();
+  if (scale.divisor == 0) {
+    std::memset(codes, 0, count * sizeof(int16_t));
+    return;
+  }
+  // An inverted window only arises from nonsense ranges; the plain loop
+  // keeps its exact ordering.
+  if (path.kernel == nullptr || count < path.width || scale.lowLimit > scale.highLimit) {
+    ConvertSamplesReference(raw, codes, count, scale);
+    return;
+  }
+  const libdivide::libdivide_s32_t divider = libdivide::libdivide_s32_gen(scale.divisor);
+  const DivisionMagic magic{divider.magic, divider.more};
+  path.kernel(raw, codes, count, scale.lowLimit, scale.highLimit, magic);
+}
+
+const char* ConversionPathName() { return CurrentPath().name; }
+
+bool ForceConversionPath(const char* name) {
+  if (name == nullptr) {
+    g_path = BestPath();
+    return true;
+  }
+  for (const ConversionPath* path : {&kAvx512Path, &kAvx2Path, &kSse2Path, &kScalarPath}) {
+    if (std::strcmp(path->name, name) == 0) {
+      if (!Supports(*path)) return false;
+      g_path = path;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace tarnix

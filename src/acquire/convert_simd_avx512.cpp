@@ -1,0 +1,63 @@
+// ConvertSamples kernel for AVX-512 (foundation set only): 32 samples per
+// step.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <type_traits>
+
+#include <immintrin.h>
+
+#include "acquire/convert_kernels.h"
+
+// GCC 12's AVX-512 headers start some intrinsics from a deliberately
+// undefined register value and then warn about it wherever they are inlined.
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+// libdivide's inline functions take this file's instruction set; they have
+// internal linkage, so no other file sees these copies.
+#pragma GCC push_options
+#pragma GCC target("avx512f")
+#define LIBDIVIDE_AVX512
+#include <libdivide.h>
+#pragma GCC pop_options
+
+namespace tarnix::convert_detail {
+
+namespace {
+
+__attribute__((target("avx512f"))) inline __m256i ConvertVector(__m512i value, __m512i low,
+                                                                 __m512i high,
+                                                                 const libdivide::libdivide_s32_t* divider) {
+  // Valid because low <= high: min first, then max.
+  value = _mm512_max_epi32(_mm512_min_epi32(value, high), low);
+  // The narrowing move keeps the low 16 bits of each quotient.
+  return _mm512_cvtepi32_epi16(libdivide::libdivide_s32_do_vector(value, divider));
+}
+
+}  // namespace
+
+__attribute__((target("avx512f"))) void ConvertAvx512(const int32_t* raw, int16_t* codes,
+                                                     uint32_t count, int32_t lowLimit,
+                                                     int32_t highLimit,
+                                                     const DivisionMagic& magic) {
+  const libdivide::libdivide_s32_t divider{magic.magic, magic.more};
+  const __m512i low = _mm512_set1_epi32(lowLimit);
+  const __m512i high = _mm512_set1_epi32(highLimit);
+  uint32_t i = 0;
+  for (;;) {
+    // The last step moves back to end exactly at `count`, redoing a few
+    // samples rather than leaving a scalar tail.
+    if (count - i < kAvx512Width) i = count - kAvx512Width;
+    const __m512i a = _mm512_loadu_si512(raw + i);
+    const __m512i b = _mm512_loadu_si512(raw + i + 16);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(codes + i),
+                        ConvertVector(a, low, high, &divider));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(codes + i + 16),
+                        ConvertVector(b, low, high, &divider));
+    i += kAvx512Width;
+    if (i >= count) break;
+  }
+}
+
+}  // namespace tarnix::convert_detail
