@@ -96,6 +96,11 @@ struct VelqSimAdConfig {
   int32_t gainCodes[32];
 };
 VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_LastADConfig(VelqSimAdConfig* out);
+// The arguments of the last VELQ_ADGetData: serial, buffer address and the
+// count found at the count address on entry (0 when that address was null).
+// Any output pointer may be null. Negative status before the first call.
+VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_LastADGetData(int32_t* serial, void** buffer,
+                                                        int32_t* countOnEntry);
 // The last VELQ_DAWrite value of an analog output (microvolts).
 VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_AnalogOutput(int32_t serial, int32_t channel,
                                                        int32_t* microvolts);

@@ -1,0 +1,22 @@
+// Reading a board set from a JSON profile (see boardsim/README.md).
+#pragma once
+
+#include <string>
+
+#include "board_model.h"
+
+namespace velqsim {
+
+struct ProfileResult {
+  bool ok = false;
+  WorldSpec world;
+  std::string error;  // "line N, column C: reason" or "path: reason"
+};
+
+ProfileResult ParseProfileText(const std::string& text);
+ProfileResult LoadProfileFile(const std::string& path);
+
+// 1-based line and column of the byte at 1-based position `byte` in text.
+void LineAndColumnOf(const std::string& text, size_t byte, size_t* line, size_t* column);
+
+}  // namespace velqsim
