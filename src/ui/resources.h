@@ -89,4 +89,13 @@
 /* About box (template 103). */
 #define STR_ABOUT_CAPTION "About VELQ"
 
+/* Splash (template 104): the driver's name line and five lines that
+ * identify this module. */
+#define STR_SPLASH_TITLE "VELQ Sorvik Interface Driver"
+#define STR_SPLASH_LINE1 "TARNIX acquisition driver module"
+#define STR_SPLASH_LINE2 "Version 1.0.0"
+#define STR_SPLASH_LINE3 "32-bit Windows build"
+#define STR_SPLASH_LINE4 "Boards driven through VLQAPI.dll"
+#define STR_SPLASH_LINE5 "(C) 2026 The TARNIX developers"
+
 #endif
