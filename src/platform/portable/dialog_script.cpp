@@ -20,6 +20,7 @@ namespace {
 std::deque<ScriptAction> g_script;
 std::vector<DialogSnapshot*> g_live;  // open dialogs, innermost last
 DialogSnapshot g_last;                // the dialog that closed last
+int g_opened = 0;                     // dialogs opened in this process
 TarnixDialogHook g_hook = nullptr;
 void* g_hookContext = nullptr;
 
@@ -142,7 +143,10 @@ const DialogSnapshot* ObservedDialog() {
   return g_last.templateId == 0 ? nullptr : &g_last;
 }
 
-void DialogOpened(DialogSnapshot* live) { g_live.push_back(live); }
+void DialogOpened(DialogSnapshot* live) {
+  g_live.push_back(live);
+  ++g_opened;
+}
 
 void DialogMessageHandled(int templateId, uint32_t message, uintptr_t wparam) {
   if (g_hook != nullptr) g_hook(templateId, message, wparam, g_hookContext);
@@ -194,6 +198,8 @@ extern "C" int TarnixPortable_LastDialogForced() {
   const DialogSnapshot* d = ObservedDialog();
   return d != nullptr && d->forced ? 1 : 0;
 }
+
+extern "C" int TarnixPortable_DialogsOpened() { return g_opened; }
 
 extern "C" int TarnixPortable_DialogControlText(int controlId, char* text, int bytes) {
   const DialogControl* c = Observed(controlId);

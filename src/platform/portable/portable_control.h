@@ -74,6 +74,9 @@ TARNIX_EXPORT void TarnixPortable_SetDialogHook(TarnixDialogHook hook, void* con
 TARNIX_EXPORT int TarnixPortable_LastDialogTemplate();
 TARNIX_EXPORT intptr_t TarnixPortable_LastDialogResult();
 TARNIX_EXPORT int TarnixPortable_LastDialogForced();
+// Number of dialogs opened so far in this process (to tell whether a call
+// showed one).
+TARNIX_EXPORT int TarnixPortable_DialogsOpened();
 // Text of a control: an edit's text, a combo box's selected entry ("" when
 // none), a button's or static's caption. Copied terminated within `bytes`;
 // answers the full length, or -1 for an unknown control.
