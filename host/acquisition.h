@@ -1,0 +1,44 @@
+// One measurement in the host's calling order: settings into the record,
+// DRV_SetInputBufferSize, DRV_TestStruct, DRV_StartMeas, the polling cycle
+// (DRV_GetInputBufStatus, DRV_GetInputBuf, DRV_AdvanceInputBuf) and
+// DRV_StopMeas.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "progress.h"
+#include "session.h"
+#include "signal_stats.h"
+
+namespace host {
+
+struct AcquireSettings {
+  std::vector<int> channels;       // scan order
+  double rate = 1000;              // sampleRate, Hz: samples/s over all channels
+  int32_t blockSize = 256;         // samples per block (all channels)
+  int32_t bufferSize = 0;          // host buffer, samples; 0 = choose
+  std::optional<int> blocks;       // stop after this many blocks...
+  std::optional<double> duration;  // ...or after this many seconds of scans
+  double timeout = 5;              // seconds without a block before giving up
+};
+
+// Buffer size chosen when none is given: room for several blocks and for
+// half a second of scans, so the fill level means something.
+int32_t DefaultBufferSize(const AcquireSettings& settings);
+
+struct AcquireOutcome {
+  int exitCode = kExitOk;
+  bool overrun = false;     // the module stopped the measurement on overrun
+  double seconds = 0;       // wall time from start to stop
+};
+
+// Runs the measurement; the samples land in `recording` (also on failure,
+// as far as they came). Progress goes to `display`.
+AcquireOutcome RunAcquisition(Session& session, const AcquireSettings& settings,
+                              ProgressDisplay& display, Recording* recording);
+
+}  // namespace host

@@ -1,0 +1,72 @@
+// POSIX side of os.h: dlopen and friends.
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "os.h"
+
+namespace host {
+namespace {
+
+class PosixLibrary final : public LoadedLibrary {
+ public:
+  explicit PosixLibrary(void* handle) : handle_(handle) {}
+  ~PosixLibrary() override { dlclose(handle_); }
+  void* Symbol(const char* name) const override { return dlsym(handle_, name); }
+  void* Handle() const override { return handle_; }
+
+ private:
+  void* handle_;
+};
+
+}  // namespace
+
+std::unique_ptr<LoadedLibrary> LoadLibraryAt(const std::string& path, std::string* error) {
+  // A bare name would be searched on the library path; the host means a file.
+  std::string file = path.find('/') == std::string::npos ? "./" + path : path;
+  dlerror();
+  void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) {
+    const char* why = dlerror();
+    if (error != nullptr) *error = why != nullptr ? why : "unknown reason";
+    return nullptr;
+  }
+  return std::make_unique<PosixLibrary>(handle);
+}
+
+void* BoardLibrarySymbol(const char* name) {
+  void* handle = dlopen("libvlqapi.so", RTLD_NOW | RTLD_NOLOAD);
+  if (handle == nullptr) return nullptr;
+  void* symbol = dlsym(handle, name);
+  dlclose(handle);  // drops only the reference RTLD_NOLOAD added
+  return symbol;
+}
+
+const char* DefaultModuleFileName() { return "libtarnix.so"; }
+
+std::string ProgramDirectory() {
+  char buffer[4096];
+  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0) return "./";
+  std::string path(buffer, static_cast<size_t>(n));
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+}
+
+bool StdoutIsTerminal() { return isatty(STDOUT_FILENO) != 0; }
+
+void SleepMilliseconds(int milliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+double MonotonicSeconds() {
+  using namespace std::chrono;
+  return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+void SetEnvironment(const char* name, const char* value) { setenv(name, value, 1); }
+
+}  // namespace host
