@@ -113,7 +113,7 @@ std::vector<int32_t> Readings(const BlockScale& s, std::mt19937& rng) {
   const int32_t lo = std::min(s.lowLimit, s.highLimit);
   const int32_t hi = std::max(s.lowLimit, s.highLimit);
   std::uniform_int_distribution<int32_t> inside(lo, hi);
-  while (r.size() < 96) r.push_back(r.size() % 3 == 0 ? any(rng) : inside(rng));
+  while (r.size() < 64) r.push_back(r.size() % 3 == 0 ? any(rng) : inside(rng));
   return r;
 }
 
