@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <string>
 #include <cstdint>
 #include <thread>
 #include <vector>
@@ -101,6 +102,52 @@ TEST(AcquireEndToEnd, RealTimeScanArrivesInOrderAsCodes) {
     }
   }
   EXPECT_EQ(mismatches, 0);
+  DRV_KillDevice();
+  TarnixPortable_SetVirtualClock(0);
+}
+
+}  // namespace
+
+namespace {
+
+// DRV_KillDevice during a measurement releases the local buffer but keeps
+// the host buffer (it is in use): a later transfer must not reach the
+// released block, and the host keeps getting its buffer as it was.
+TEST(AcquireEndToEnd, TransferAfterKillDuringMeasurement) {
+  const void* module = tarnix::g_state.moduleHandle;
+  tarnix::g_state = tarnix::DriverState{};
+  tarnix::g_state.moduleHandle = const_cast<void*>(module);
+  ASSERT_EQ(VELQSIM_Reset(), 0);
+  VELQSIM_SetClock(kVelqSimUnthrottled);
+  TarnixPortable_SetVirtualClock(1);
+  TarnixPortable_SetTraceToStderr(0);
+  std::vector<uint8_t> storage(sizeof(tarnix::DeviceRecord) + 8, 0);
+  const RecordRef record(storage.data() + 1);
+  record.set<int16_t>(TARNIX_RECORD(structVersion), tarnix::kHostStructVersion);
+  ASSERT_EQ(DRV_InitDevice(record.at(0)), 1);
+  record.set<uint16_t>(TARNIX_RECORD(adChannelMask), 0x1);
+  record.set<int32_t>(TARNIX_RECORD(blockSize), 64);
+  record.set<int32_t>(TARNIX_RECORD(bufferSize), 640);
+  ASSERT_EQ(DRV_SetInputBufferSize(640), 1);
+  ASSERT_EQ(DRV_StartMeas(), 1);
+  ASSERT_EQ(DRV_GetInputBufStatus(), 1);
+  int16_t* block = DRV_GetInputBuf();
+  ASSERT_NE(block, nullptr);
+  const std::vector<int16_t> before(block, block + 64);
+
+  EXPECT_EQ(DRV_KillDevice(), 1);
+  EXPECT_EQ(tarnix::g_state.localBuffer, nullptr);
+  ASSERT_EQ(tarnix::g_state.hostBuffer, block) << "the host buffer stays while measuring";
+  VELQSIM_ClearLog();
+  EXPECT_EQ(DRV_GetInputBuf(), block);
+  EXPECT_EQ(std::vector<int16_t>(block, block + 64), before);
+  char line[128];
+  for (int32_t i = 0; i < VELQSIM_CallCount(); ++i) {
+    ASSERT_EQ(VELQSIM_CallLine(i, line, sizeof line), 0);
+    EXPECT_EQ(std::string(line).find("VELQ_ADGetData"), std::string::npos) << line;
+  }
+  DRV_StopMeas();
+  DRV_SetInputBufferSize(10);  // releases the host buffer now that it is idle
   DRV_KillDevice();
   TarnixPortable_SetVirtualClock(0);
 }
