@@ -47,17 +47,15 @@ constexpr ControlTemplate kAboutControls[] = {
     {2, K::kButton, STR_CANCEL, 129, 24, 50, 14, 0, 0},
 };
 
-// The splash: a picture and six centred lines; the maker's identification
-// lines are the resource script's business, so their texts are not repeated
-// here.
+// The splash: a picture and six centred lines, the driver's name first.
 constexpr ControlTemplate kSplashControls[] = {
     {IDC_STATIC, K::kPicture, nullptr, 7, 7, 43, 74, 0, IDB_SPLASH},
-    {IDC_STATIC, K::kCentredText, "VELQ Sorvik Interface Driver", 51, 13, 165, 10, 0, 0},
-    {IDC_STATIC, K::kCentredText, nullptr, 51, 23, 165, 10, 0, 0},
-    {IDC_STATIC, K::kCentredText, nullptr, 51, 33, 165, 10, 0, 0},
-    {IDC_STATIC, K::kCentredText, nullptr, 51, 43, 165, 10, 0, 0},
-    {IDC_STATIC, K::kCentredText, nullptr, 51, 53, 165, 10, 0, 0},
-    {IDC_STATIC, K::kCentredText, nullptr, 51, 63, 165, 10, 0, 0},
+    {IDC_STATIC, K::kCentredText, STR_SPLASH_TITLE, 51, 13, 165, 10, 0, 0},
+    {IDC_STATIC, K::kCentredText, STR_SPLASH_LINE1, 51, 23, 165, 10, 0, 0},
+    {IDC_STATIC, K::kCentredText, STR_SPLASH_LINE2, 51, 33, 165, 10, 0, 0},
+    {IDC_STATIC, K::kCentredText, STR_SPLASH_LINE3, 51, 43, 165, 10, 0, 0},
+    {IDC_STATIC, K::kCentredText, STR_SPLASH_LINE4, 51, 53, 165, 10, 0, 0},
+    {IDC_STATIC, K::kCentredText, STR_SPLASH_LINE5, 51, 63, 165, 10, 0, 0},
 };
 
 constexpr DialogTemplate kTemplates[] = {

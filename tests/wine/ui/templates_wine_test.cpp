@@ -73,7 +73,13 @@ bool ParseTemplate(int id, Template* t) {
     item.cy = static_cast<int16_t>(p[7]);
     item.id = static_cast<int16_t>(p[8]);
     p += 9;
-    ReadNameOrOrdinal(p, &item.classAtom);
+    std::string cls = ReadNameOrOrdinal(p, &item.classAtom);
+    // A class given by name (CONTROL statements) means the same atom.
+    const std::pair<const char*, int> atoms[] = {
+        {"button", 0x80}, {"edit", 0x81}, {"static", 0x82}, {"combobox", 0x85}};
+    for (auto [name, atom] : atoms) {
+      if (_stricmp(cls.c_str(), name) == 0) item.classAtom = atom;
+    }
     item.title = ReadNameOrOrdinal(p);
     uint16_t extra = *p++;
     p = reinterpret_cast<const uint16_t*>(reinterpret_cast<const uint8_t*>(p) + extra);

@@ -27,6 +27,9 @@ HMODULE LoadModule() {
 
 // Counts dialog windows of `thread` until told to stop, and answers every
 // message box (the failed initialisation shows one) with OK.
+struct DialogWatch;
+BOOL CALLBACK LookAtWindow(HWND w, LPARAM self);
+
 struct DialogWatch {
   DWORD thread = GetCurrentThreadId();
   std::atomic<bool> stop{false};
@@ -34,26 +37,7 @@ struct DialogWatch {
   std::atomic<int> boxes{0};
   std::thread watcher{[this] {
     while (!stop) {
-      EnumThreadWindows(
-          thread,
-          [](HWND w, LPARAM self) -> BOOL {
-            auto* watch = reinterpret_cast<DialogWatch*>(self);
-            char cls[64] = {};
-            char text[128] = {};
-            GetClassNameA(w, cls, sizeof cls);
-            GetWindowTextA(w, text, sizeof text);
-            if (std::strcmp(cls, "#32770") != 0 || !IsWindowVisible(w)) return TRUE;
-            if (std::strcmp(text, "VELQ HW setup") == 0 || std::strcmp(text, "About VELQ") == 0) {
-              ++watch->dialogs;
-              PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
-            } else if (GetDlgItem(w, IDOK) != nullptr) {
-              // A message box: it has an OK button, the splash has none.
-              ++watch->boxes;
-              PostMessageA(w, WM_COMMAND, IDOK, 0);
-            }
-            return TRUE;
-          },
-          reinterpret_cast<LPARAM>(this));
+      EnumThreadWindows(thread, LookAtWindow, reinterpret_cast<LPARAM>(this));
       Sleep(20);
     }
   }};
@@ -62,6 +46,24 @@ struct DialogWatch {
     watcher.join();
   }
 };
+
+BOOL CALLBACK LookAtWindow(HWND w, LPARAM self) {
+  auto* watch = reinterpret_cast<DialogWatch*>(self);
+  char cls[64] = {};
+  char text[128] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  GetWindowTextA(w, text, sizeof text);
+  if (std::strcmp(cls, "#32770") != 0 || !IsWindowVisible(w)) return TRUE;
+  if (std::strcmp(text, "VELQ HW setup") == 0 || std::strcmp(text, "About VELQ") == 0) {
+    ++watch->dialogs;
+    PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
+  } else if (GetDlgItem(w, IDOK) != nullptr) {
+    // A message box: it has an OK button, the splash has none.
+    ++watch->boxes;
+    PostMessageA(w, WM_COMMAND, IDOK, 0);
+  }
+  return TRUE;
+}
 
 int32_t ErrorCode(const std::vector<uint8_t>& record) {
   int32_t code;
