@@ -132,4 +132,10 @@ long RegSet(RegistryKey key, const char* name, uint32_t type, const void* data,
 // Closes a key opened by RegOpen or RegCreate.
 void RegClose(RegistryKey key);
 
+// A heap buffer of `bytes` bytes for a registry value's data (contents
+// unspecified), or nullptr when it cannot be had. ReleaseValueBuffer frees
+// it; nullptr is ignored.
+void* AllocateValueBuffer(uint32_t bytes);
+void ReleaseValueBuffer(void* buffer);
+
 }  // namespace tarnix::platform

@@ -104,6 +104,17 @@ TARNIX_EXPORT int TarnixPortable_DialogDump(char* text, int bytes);
 TARNIX_EXPORT void TarnixPortable_FailOperation(const char* operation, int after, int count);
 TARNIX_EXPORT void TarnixPortable_ClearFaults();
 
+// ---- registry
+// The registry is an SQLite file. Its place: the path set here (nullptr goes
+// back to the default), else the environment variable TARNIX_REGISTRY, else
+// $XDG_DATA_HOME/tarnix/registry.sqlite3, else
+// ~/.local/share/tarnix/registry.sqlite3. Setting either control closes the
+// open store; the next registry call opens it again. Read-only (nonzero)
+// opens the store as a user without the right to write it: reads work,
+// every create/open for writing answers 5 (access denied).
+TARNIX_EXPORT void TarnixPortable_SetRegistryPath(const char* path);
+TARNIX_EXPORT void TarnixPortable_SetRegistryReadOnly(int readOnly);
+
 // ---- global memory
 // Number of live global-memory blocks (leak checks in tests).
 TARNIX_EXPORT int TarnixPortable_LiveBlocks();

@@ -1,97 +1,96 @@
-// Portable registry: keys below HKEY_LOCAL_MACHINE with typed values, names
-// compared without regard to case. Minimal in-memory form; it lives for the
-// process only.
-#include <algorithm>
-#include <cctype>
+// Portable registry: the platform's registry calls on the persistent store of
+// registry_store.h, with the access rights of each open key and the fault
+// injection points of the portable backend.
+#include <cstdlib>
 #include <cstring>
-#include <map>
-#include <string>
 #include <vector>
 
 #include "platform/platform.h"
 #include "platform/portable/portable_control.h"
+#include "platform/portable/registry_store.h"
 
 namespace {
 
-struct Value {
-  uint32_t type;
-  std::vector<uint8_t> data;
-};
-struct Key {
-  std::map<std::string, Value> values;  // by lower-cased name
-};
-std::map<std::string, Key>& Keys() {  // by lower-cased path
-  static std::map<std::string, Key> keys;
-  return keys;
-}
+namespace store = tarnix::platform::portable::registry;
 
-std::string Fold(const char* text) {
-  std::string s = text == nullptr ? "" : text;
-  std::transform(s.begin(), s.end(), s.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return s;
-}
+// Rights that allow setting values (KEY_SET_VALUE is part of KEY_ALL_ACCESS).
+constexpr uint32_t kKeySetValue = 0x0002;
 
 struct OpenKey {
-  std::string path;
+  store::KeyId id;
+  uint32_t access;
 };
 
 }  // namespace
 
 namespace tarnix::platform {
 
-long RegOpen(const char* path, uint32_t, RegistryKey* key) {
+long RegOpen(const char* path, uint32_t access, RegistryKey* key) {
   *key = nullptr;
   if (portable::ShouldFail("RegOpen")) return kRegAccessDenied;
-  std::string folded = Fold(path);
-  if (Keys().find(folded) == Keys().end()) return kRegNotFound;
-  *key = new OpenKey{folded};
+  store::KeyId id = 0;
+  long status = store::FindKey(path, &id);
+  if (status != kRegOk) return status;
+  *key = new OpenKey{id, access};
   return kRegOk;
 }
 
-long RegCreate(const char* path, uint32_t, RegistryKey* key) {
+long RegCreate(const char* path, uint32_t access, RegistryKey* key) {
   *key = nullptr;
   if (portable::ShouldFail("RegCreate")) return kRegAccessDenied;
-  std::string folded = Fold(path);
-  // Every key on the way exists afterwards.
-  for (size_t pos = folded.find('\\'); pos != std::string::npos;
-       pos = folded.find('\\', pos + 1)) {
-    Keys()[folded.substr(0, pos)];
-  }
-  Keys()[folded];
-  *key = new OpenKey{folded};
+  store::KeyId id = 0;
+  long status = store::CreateKey(path, &id);
+  if (status != kRegOk) return status;
+  *key = new OpenKey{id, access};
   return kRegOk;
 }
 
 long RegQuery(RegistryKey key, const char* name, uint32_t* type, void* data, uint32_t* size) {
   if (portable::ShouldFail("RegQuery")) return kRegAccessDenied;
-  auto* open = static_cast<OpenKey*>(key);
-  auto k = Keys().find(open->path);
-  if (k == Keys().end()) return kRegNotFound;
-  auto v = k->second.values.find(Fold(name));
-  if (v == k->second.values.end()) return kRegNotFound;
-  if (type != nullptr) *type = v->second.type;
-  uint32_t bytes = static_cast<uint32_t>(v->second.data.size());
-  if (data != nullptr && size != nullptr) {
-    uint32_t n = std::min(*size, bytes);
-    if (n > 0) std::memcpy(data, v->second.data.data(), n);
-    if (*size < bytes) {
-      *size = bytes;
-      return 234;  // ERROR_MORE_DATA
+  if (key == nullptr) return 6;  // ERROR_INVALID_HANDLE
+  uint32_t storedType = 0;
+  std::vector<uint8_t> bytes;
+  long status = store::ReadValue(static_cast<OpenKey*>(key)->id, name, &storedType, &bytes);
+  if (status != kRegOk) return status;
+  if (type != nullptr) *type = storedType;
+  auto count = static_cast<uint32_t>(bytes.size());
+  if (data != nullptr) {
+    // The caller's buffer holds *size bytes; too small a buffer gets nothing
+    // and learns the size needed.
+    uint32_t capacity = size != nullptr ? *size : 0;
+    if (capacity < count) {
+      if (size != nullptr) *size = count;
+      return store::kRegMoreData;
     }
+    if (count > 0) std::memcpy(data, bytes.data(), count);
   }
-  if (size != nullptr) *size = bytes;
+  if (size != nullptr) *size = count;
   return kRegOk;
 }
 
 long RegSet(RegistryKey key, const char* name, uint32_t type, const void* data, uint32_t size) {
   if (portable::ShouldFail("RegSet")) return kRegAccessDenied;
+  if (key == nullptr) return 6;  // ERROR_INVALID_HANDLE
   auto* open = static_cast<OpenKey*>(key);
-  const auto* bytes = static_cast<const uint8_t*>(data);
-  Keys()[open->path].values[Fold(name)] = Value{type, std::vector<uint8_t>(bytes, bytes + size)};
-  return kRegOk;
+  if ((open->access & kKeySetValue) == 0) return kRegAccessDenied;
+  return store::WriteValue(open->id, name, type, data, size);
 }
 
 void RegClose(RegistryKey key) { delete static_cast<OpenKey*>(key); }
 
+void* AllocateValueBuffer(uint32_t bytes) {
+  if (portable::ShouldFail("ValueBuffer")) return nullptr;
+  return std::malloc(bytes == 0 ? 1 : bytes);
+}
+
+void ReleaseValueBuffer(void* buffer) { std::free(buffer); }
+
 }  // namespace tarnix::platform
+
+extern "C" void TarnixPortable_SetRegistryPath(const char* path) {
+  tarnix::platform::portable::registry::UsePath(path);
+}
+
+extern "C" void TarnixPortable_SetRegistryReadOnly(int readOnly) {
+  tarnix::platform::portable::registry::ForceReadOnly(readOnly != 0);
+}

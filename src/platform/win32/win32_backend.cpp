@@ -120,6 +120,14 @@ long RegSet(RegistryKey key, const char* name, uint32_t type, const void* data,
 
 void RegClose(RegistryKey key) { RegCloseKey(static_cast<HKEY>(key)); }
 
+void* AllocateValueBuffer(uint32_t bytes) {
+  return HeapAlloc(GetProcessHeap(), 0, bytes);
+}
+
+void ReleaseValueBuffer(void* buffer) {
+  if (buffer != nullptr) HeapFree(GetProcessHeap(), 0, buffer);
+}
+
 }  // namespace tarnix::platform
 
 // The library's entry routine.

@@ -1,0 +1,50 @@
+// The portable registry's storage: keys below HKEY_LOCAL_MACHINE and their
+// typed values, kept in one SQLite database file so that settings outlive
+// the process.
+//
+// Where the file lives is the user's choice, in this order:
+//   1. TarnixPortable_SetRegistryPath (tests and tools),
+//   2. the environment variable TARNIX_REGISTRY (a file path),
+//   3. $XDG_DATA_HOME/tarnix/registry.sqlite3,
+//   4. $HOME/.local/share/tarnix/registry.sqlite3.
+// Missing directories are created on the first write; reading never creates
+// anything.
+//
+// Semantics the module relies on, as the system registry has them: key and
+// value names compare without regard to (ASCII) case and keep the spelling
+// they were created with; values keep their type and raw bytes; a missing
+// key or value answers 2; a store that cannot be written answers 5. Every
+// write is its own transaction (rollback journal, full sync), so a process
+// killed in the middle of a save leaves each value either old or new, and a
+// busy timeout lets several processes save at once without losing a write.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace tarnix::platform::portable::registry {
+
+using KeyId = int64_t;  // 0 is HKEY_LOCAL_MACHINE itself
+
+// Windows error codes answered besides kRegOk, kRegNotFound and
+// kRegAccessDenied.
+inline constexpr long kRegBadDb = 1009;     // ERROR_BADDB: not a registry store
+inline constexpr long kRegCantRead = 1011;  // ERROR_CANTREAD: I/O failure on read
+inline constexpr long kRegMoreData = 234;   // ERROR_MORE_DATA
+
+// Finds an existing key; `path` is backslash-separated below the hive
+// (empty components are skipped, an empty path is the hive).
+long FindKey(const char* path, KeyId* id);
+// Finds or creates the key and every missing key on the way, in one
+// transaction.
+long CreateKey(const char* path, KeyId* id);
+// Reads a value's type and data.
+long ReadValue(KeyId key, const char* name, uint32_t* type, std::vector<uint8_t>* data);
+// Creates or replaces a value (an existing value keeps its name's spelling).
+long WriteValue(KeyId key, const char* name, uint32_t type, const void* data, uint32_t size);
+
+// Test and tool controls (see portable_control.h).
+void UsePath(const char* path);
+void ForceReadOnly(bool readOnly);
+
+}  // namespace tarnix::platform::portable::registry
