@@ -27,3 +27,22 @@ macro(tarnix_find_gtest)
     endif()
   endif()
 endmacro()
+
+# The header-only libraries of the build machine (libdivide, nlohmann-json,
+# CLI11) are plain C++ and serve the mingw build too. Putting /usr/include on
+# the cross compiler's path would let glibc's headers shadow mingw's, so the
+# Windows build sees a folder that holds links to just these.
+function(tarnix_share_header_only_libraries)
+  if(NOT CMAKE_CROSSCOMPILING)
+    return()
+  endif()
+  set(dir ${CMAKE_BINARY_DIR}/host-header-only)
+  file(MAKE_DIRECTORY ${dir})
+  foreach(entry libdivide.h nlohmann CLI)
+    if(EXISTS /usr/include/${entry} AND NOT EXISTS ${dir}/${entry})
+      file(CREATE_LINK /usr/include/${entry} ${dir}/${entry} SYMBOLIC)
+    endif()
+  endforeach()
+  include_directories(AFTER SYSTEM ${dir})
+endfunction()
+tarnix_share_header_only_libraries()

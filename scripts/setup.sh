@@ -4,7 +4,7 @@
 # flavours. Does nothing when everything is already there.
 set -e
 need=""
-for cmd in i686-w64-mingw32-g++-posix wine xvfb-run cmake g++ clang convert; do
+for cmd in i686-w64-mingw32-g++-posix wine xvfb-run cmake g++ clang convert rsvg-convert; do
   command -v "$cmd" >/dev/null 2>&1 || need=1
 done
 for hdr in /usr/include/nlohmann/json.hpp /usr/include/CLI/CLI.hpp \
@@ -15,15 +15,35 @@ for hdr in /usr/include/nlohmann/json.hpp /usr/include/CLI/CLI.hpp \
 done
 dpkg -s wine32:i386 >/dev/null 2>&1 || need=1
 dpkg -s libclang-rt-14-dev >/dev/null 2>&1 || need=1
-[ -z "$need" ] && exit 0
+[ -x /usr/bin/qemu-i386-static ] || need=1
 
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
-export DEBIAN_FRONTEND=noninteractive
-$SUDO dpkg --add-architecture i386
-$SUDO apt-get update -q
-$SUDO apt-get install -y -q --no-install-recommends \
-  cmake make g++ clang libclang-rt-14-dev \
-  g++-mingw-w64-i686-posix wine wine32:i386 wine64 xvfb xauth imagemagick \
-  libgtest-dev googletest libbenchmark-dev nlohmann-json3-dev libcli11-dev \
-  libdivide-dev libsqlite3-dev sqlite3 ca-certificates
+if [ -n "$need" ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO dpkg --add-architecture i386
+  $SUDO apt-get update -q
+  $SUDO apt-get install -y -q --no-install-recommends \
+    cmake make g++ clang libclang-rt-14-dev \
+    g++-mingw-w64-i686-posix wine wine32:i386 wine64 xvfb xauth imagemagick \
+    libgtest-dev googletest libbenchmark-dev nlohmann-json3-dev libcli11-dev \
+    libdivide-dev libsqlite3-dev sqlite3 ca-certificates qemu-user-static \
+    librsvg2-bin
+fi
+
+# Wine's loader for 32-bit programs is itself a 32-bit Linux program. Some
+# virtual machines run no 32-bit code (exec fails with "Exec format error");
+# there the kernel is told to hand such programs to qemu-user, which Wine
+# then runs under (slowly: a Wine program takes tens of seconds to start).
+if ! /usr/lib/wine/wineserver32 --version >/dev/null 2>&1; then
+  binfmt=/proc/sys/fs/binfmt_misc
+  [ -e "$binfmt/register" ] || $SUDO mount -t binfmt_misc binfmt_misc "$binfmt"
+  if [ ! -e "$binfmt/qemu-i386" ]; then
+    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' |
+      $SUDO tee "$binfmt/register" >/dev/null
+  fi
+  /usr/lib/wine/wineserver32 --version >/dev/null 2>&1 || {
+    echo "setup: this machine cannot run 32-bit programs, so Wine cannot run" >&2
+    exit 1
+  }
+fi

@@ -1,0 +1,32 @@
+# The two commands a new machine needs:
+#   make demo   install what is missing, build the native flavour and run an
+#               acquisition from the simulated board with the host exerciser
+#   make test   install what is missing, build every flavour (native,
+#               native-asan, windows) and run every test; one summary line
+.PHONY: all demo test setup native native-asan windows clean
+
+all: demo
+
+setup:
+	sh scripts/setup.sh
+
+demo: setup
+	cmake --preset native
+	cmake --build --preset native --target tarnix vlqapi
+	@mkdir -p out
+	@if cmake --build --preset native --target tarnix-host; then \
+	  build/native/bin/tarnix-host acquire --channels 0-3 --rate 1000 --blocks 20 --plot out/demo.svg; \
+	else \
+	  echo "tarnix-host did not build; checking the module's entry points instead"; \
+	  sh scripts/demo-selfcheck.sh build/native/bin/libtarnix.so; \
+	fi
+
+test: setup
+	sh scripts/run-tests.sh
+
+# One flavour: build and test it alone.
+native native-asan windows: setup
+	TARNIX_PRESETS=$@ sh scripts/run-tests.sh
+
+clean:
+	rm -rf build/native build/native-asan build/windows build/logs out

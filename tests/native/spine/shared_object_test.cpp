@@ -1,0 +1,99 @@
+// libtarnix.so as a host loads it: the 35 entry names, the shared routines,
+// nothing of the driver's internals visible, and the load and unload traces.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/portable/portable_control.h"
+
+namespace {
+
+// name -> routine; names with the same routine share one address.
+const std::map<std::string, std::string> kExports = {
+    {"DRV_AdvanceAnalogOutputBuf", "advance-output"}, {"DRV_AdvanceCounterOutputBuf", "advance-output"},
+    {"DRV_AdvanceDigitalOutputBuf", "advance-output"}, {"DRV_GetAnalogOutputStatus", "advance-output"},
+    {"DRV_GetAnalogOutputBuf", "get-output"},          {"DRV_GetCounterOutputBuf", "get-output"},
+    {"DRV_GetCounterOutputStatus", "get-output"},      {"DRV_GetDigitalOutputBuf", "get-output"},
+    {"DRV_GetDigitalOutputStatus", "get-output"},      {"DRV_GetHardwareDescription", "get-output"},
+    {"DRV_SetAnalogOutputBufferMode", "set-mode"},     {"DRV_SetCounterOutputBufferMode", "set-mode"},
+    {"DRV_SetDigitalOutputBufferMode", "set-mode"},    {"DRV_SetScanList", "set-mode"},
+    {"DRV_AdvanceInputBuf", "1"},    {"DRV_ExplainGainCode", "2"},    {"DRV_GetInputBuf", "3"},
+    {"DRV_GetInputBufStatus", "4"},  {"DRV_GetMeasInfoEx", "5"},      {"DRV_InitDevice", "6"},
+    {"DRV_KillDevice", "7"},         {"DRV_LoadWorksheet", "8"},      {"DRV_NewWorksheet", "9"},
+    {"DRV_ReadCounterInput", "10"},  {"DRV_ReadDigitalInput", "11"},  {"DRV_SaveWorksheet", "12"},
+    {"DRV_SetInputBufferSize", "13"}, {"DRV_ShowDialog", "14"},       {"DRV_ShowError", "15"},
+    {"DRV_StartMeas", "16"},         {"DRV_StopMeas", "17"},          {"DRV_TestStruct", "18"},
+    {"DRV_WriteAnalogOutput", "19"}, {"DRV_WriteCounterOutput", "20"}, {"DRV_WriteDigitalOutput", "21"},
+};
+
+std::string LibraryPath() {
+  const char* bin = std::getenv("TARNIX_BIN");
+  return std::string(bin != nullptr ? bin : ".") + "/libtarnix.so";
+}
+
+std::vector<std::string>* g_unloadTraces = nullptr;
+
+TEST(SharedObject, ExportsThe35NamesOn24Routines) {
+  ASSERT_EQ(kExports.size(), 35u);
+  void* library = dlopen(LibraryPath().c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(library, nullptr) << dlerror();
+  std::map<std::string, std::set<void*>> addressesOfRoutine;
+  std::set<void*> all;
+  for (const auto& [name, routine] : kExports) {
+    void* address = dlsym(library, name.c_str());
+    EXPECT_NE(address, nullptr) << name << " is missing";
+    addressesOfRoutine[routine].insert(address);
+    all.insert(address);
+  }
+  for (const auto& [routine, addresses] : addressesOfRoutine) {
+    EXPECT_EQ(addresses.size(), 1u) << "routine " << routine << " has several addresses";
+  }
+  EXPECT_EQ(all.size(), 24u);
+  dlclose(library);
+}
+
+TEST(SharedObject, OnlyEntriesAndControlHooksAreVisible) {
+  std::string command = "nm -D --defined-only " + LibraryPath();
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  char line[512];
+  int entries = 0;
+  std::vector<std::string> internals;
+  while (std::fgets(line, sizeof line, pipe) != nullptr) {
+    std::string symbol(line);
+    symbol = symbol.substr(symbol.find_last_of(' ') + 1);
+    symbol.erase(symbol.find_last_not_of("\n") + 1);
+    if (symbol.rfind("DRV_", 0) == 0) ++entries;
+    if (symbol.rfind("_ZN6tarnix", 0) == 0) internals.push_back(symbol);
+  }
+  EXPECT_EQ(pclose(pipe), 0) << command;
+  EXPECT_EQ(entries, 35) << "DRV_ symbols in the dynamic table";
+  EXPECT_TRUE(internals.empty()) << "driver internals exported, e.g. " << internals.front();
+}
+
+TEST(SharedObject, LoadAndUnloadRunTheProcessEntry) {
+  testing::internal::CaptureStderr();
+  void* library = dlopen(LibraryPath().c_str(), RTLD_NOW | RTLD_LOCAL);
+  std::string loadOutput = testing::internal::GetCapturedStderr();
+  ASSERT_NE(library, nullptr) << dlerror();
+  EXPECT_EQ(loadOutput, "TARNIX:DllMain\nTARNIX:DllMain - Starting\n");
+
+  // The library's own copy of the hooks (not the one linked into this test).
+  auto setHook = reinterpret_cast<decltype(&TarnixPortable_SetTraceHook)>(
+      dlsym(library, "TarnixPortable_SetTraceHook"));
+  ASSERT_NE(setHook, nullptr);
+  std::vector<std::string> traces;
+  g_unloadTraces = &traces;
+  setHook([](const char* text, void*) { g_unloadTraces->emplace_back(text); }, nullptr);
+  ASSERT_EQ(dlclose(library), 0) << dlerror();
+  EXPECT_EQ(traces, (std::vector<std::string>{"TARNIX:DllMain\n", "TARNIX:DllMain - Stopping\n"}));
+  g_unloadTraces = nullptr;
+}
+
+}  // namespace
