@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Fuzzes the whole module (every entry point, the host record, the simulated
+# board library, system failures) with libFuzzer under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+#
+#   scripts/fuzz.sh [SECONDS]     build build/fuzz, fuzz for SECONDS (default 90);
+#                                 exits non-zero when an input crashes the module
+#   scripts/fuzz.sh --coverage    replay the corpus in a coverage build and print
+#                                 the line coverage of src/
+#
+# The committed seeds (fuzz/corpus) are copied into build/fuzz/corpus, which
+# grows from run to run; crashing inputs land in build/fuzz/crashes. Extra
+# libFuzzer flags can be given in TARNIX_FUZZ_FLAGS (e.g. -jobs=1 -workers=1).
+set -euo pipefail
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="$root/build/fuzz"
+jobs="${TARNIX_FUZZ_BUILD_JOBS:-2}"
+
+# A private folder for the portable registry store, on memory-backed storage
+# when there is some (every registry write is synced).
+work="$(mktemp -d "$( [[ -w /dev/shm ]] && echo /dev/shm || echo /tmp )/tarnix-fuzz-XXXXXX")"
+trap 'rm -rf "$work"' EXIT
+export TARNIX_FUZZ_WORKDIR="$work"
+
+configure_and_build() {
+  local dir="$1" flags="$2" sanitize="$3"
+  cmake -S "$root" -B "$dir" -G "Unix Makefiles" \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
+    -DTARNIX_SANITIZE="$sanitize" -DTARNIX_FUZZ=ON \
+    -DTARNIX_BUILD_TESTS=OFF -DTARNIX_BUILD_BENCH=OFF >/dev/null
+  cmake --build "$dir" -j"$jobs" --target tarnix_fuzz
+}
+
+if [[ "${1:-}" == "--coverage" ]]; then
+  cov="$root/build/fuzz-coverage"
+  configure_and_build "$cov" "-fprofile-instr-generate -fcoverage-mapping -Wno-unknown-warning-option" OFF
+  corpus="$build/corpus"
+  [[ -d "$corpus" ]] || corpus="$root/fuzz/corpus"
+  rm -f "$cov"/*.profraw
+  LLVM_PROFILE_FILE="$cov/replay-%p.profraw" \
+    "$cov/bin/tarnix_fuzz" -runs=0 "$corpus" 2>"$cov/replay.log" || {
+      tail -n 30 "$cov/replay.log"; exit 1; }
+  llvm-profdata-14 merge -sparse "$cov"/*.profraw -o "$cov/corpus.profdata"
+  echo "corpus: $corpus ($(ls "$corpus" | wc -l) inputs)"
+  llvm-cov-14 report "$cov/bin/tarnix_fuzz" -instr-profile="$cov/corpus.profdata" "$root/src"
+  exit 0
+fi
+
+seconds="${1:-90}"
+configure_and_build "$build" "-fsanitize=fuzzer-no-link -Wno-unknown-warning-option" ON
+mkdir -p "$build/corpus" "$build/crashes"
+cp -n "$root"/fuzz/corpus/* "$build/corpus/" 2>/dev/null || true
+
+# libFuzzer exits non-zero on a crash, a leak, a sanitizer report or a hang.
+# shellcheck disable=SC2086
+"$build/bin/tarnix_fuzz" "$build/corpus" \
+  -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -max_len=4096 \
+  -artifact_prefix="$build/crashes/" -print_final_stats=1 ${TARNIX_FUZZ_FLAGS:-}
