@@ -23,6 +23,7 @@ demo: setup
 
 test: setup
 	sh scripts/run-tests.sh
+	sh scripts/fuzz.sh 90
 
 # One flavour: build and test it alone.
 native native-asan windows: setup

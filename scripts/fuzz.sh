@@ -1,4 +1,4 @@
-#!/usr/bin/env bash
+#!/bin/sh
 # Fuzzes the whole module (every entry point, the host record, the simulated
 # board library, system failures) with libFuzzer under AddressSanitizer and
 # UndefinedBehaviorSanitizer.
@@ -11,7 +11,7 @@
 # The committed seeds (fuzz/corpus) are copied into build/fuzz/corpus, which
 # grows from run to run; crashing inputs land in build/fuzz/crashes. Extra
 # libFuzzer flags can be given in TARNIX_FUZZ_FLAGS (e.g. -jobs=1 -workers=1).
-set -euo pipefail
+set -eu
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build/fuzz"
@@ -19,12 +19,14 @@ jobs="${TARNIX_FUZZ_BUILD_JOBS:-2}"
 
 # A private folder for the portable registry store, on memory-backed storage
 # when there is some (every registry write is synced).
-work="$(mktemp -d "$( [[ -w /dev/shm ]] && echo /dev/shm || echo /tmp )/tarnix-fuzz-XXXXXX")"
+shm=/tmp
+[ -w /dev/shm ] && shm=/dev/shm
+work="$(mktemp -d "$shm/tarnix-fuzz-XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 export TARNIX_FUZZ_WORKDIR="$work"
 
 configure_and_build() {
-  local dir="$1" flags="$2" sanitize="$3"
+  dir="$1" flags="$2" sanitize="$3"
   cmake -S "$root" -B "$dir" -G "Unix Makefiles" \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -34,11 +36,11 @@ configure_and_build() {
   cmake --build "$dir" -j"$jobs" --target tarnix_fuzz
 }
 
-if [[ "${1:-}" == "--coverage" ]]; then
+if [ "${1:-}" = "--coverage" ]; then
   cov="$root/build/fuzz-coverage"
   configure_and_build "$cov" "-fprofile-instr-generate -fcoverage-mapping -Wno-unknown-warning-option" OFF
   corpus="$build/corpus"
-  [[ -d "$corpus" ]] || corpus="$root/fuzz/corpus"
+  [ -d "$corpus" ] || corpus="$root/fuzz/corpus"
   rm -f "$cov"/*.profraw
   LLVM_PROFILE_FILE="$cov/replay-%p.profraw" \
     "$cov/bin/tarnix_fuzz" -runs=0 "$corpus" 2>"$cov/replay.log" || {
@@ -55,7 +57,17 @@ mkdir -p "$build/corpus" "$build/crashes"
 cp -n "$root"/fuzz/corpus/* "$build/corpus/" 2>/dev/null || true
 
 # libFuzzer exits non-zero on a crash, a leak, a sanitizer report or a hang.
+log="$build/last-run.log"
+status=0
 # shellcheck disable=SC2086
 "$build/bin/tarnix_fuzz" "$build/corpus" \
   -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -max_len=4096 \
-  -artifact_prefix="$build/crashes/" -print_final_stats=1 ${TARNIX_FUZZ_FLAGS:-}
+  -artifact_prefix="$build/crashes/" -print_final_stats=1 ${TARNIX_FUZZ_FLAGS:-} \
+  >"$log" 2>&1 || status=$?
+runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)"
+if [ "$status" -ne 0 ]; then
+  grep -E "ERROR|runtime error|tarnix_fuzz:|Test unit written|^    #[0-9]" "$log" | head -n 40 >&2
+  echo "fuzz: FAILED after ${runs:-?} runs (exit $status); log $log, input in $build/crashes/"
+  exit "$status"
+fi
+echo "fuzz: ${runs:-?} runs in ${seconds} s, no crash ($(ls "$build/corpus" | wc -l) corpus inputs; log $log)"
