@@ -1,0 +1,333 @@
+// End-to-end tests of tarnix-host against the simulated board, shared by the
+// native build and the DLL flavour under Wine: each test runs the program as
+// a process and checks what it printed and wrote against what the board
+// library itself answers in this process (the same built-in world).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/board_api.h"
+#include "host_common/host_runner.h"
+#include "velqsim.h"
+
+namespace hosttest {
+
+using tarnix::velq::kLibrarySerial;
+
+inline int32_t FirstSerial() { return VELQ_Query(kLibrarySerial, tarnix::velq::kBoardSerial, 0); }
+
+inline std::string BoardName(int32_t serial) {
+  char name[tarnix::velq::kBoardNameBytes] = {};
+  VELQ_StrBoardName(serial, name);
+  return name;
+}
+
+inline std::string LibraryError(int32_t status) {
+  char text[tarnix::velq::kErrorTextBytes] = {};
+  VELQ_StrError(status, text);
+  return text;
+}
+
+inline std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::stringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+inline std::vector<double> CsvRow(const std::string& line) {
+  std::vector<double> values;
+  std::stringstream in(line);
+  for (std::string cell; std::getline(in, cell, ',');) values.push_back(std::stod(cell));
+  return values;
+}
+
+inline size_t Occurrences(const std::string& text, const std::string& what) {
+  size_t count = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+  return count;
+}
+
+// What the module makes of a reading on a +-10 V range: clamp, then one
+// code per 4885 uV truncated toward zero; the host turns it back into volts.
+inline double ExpectedVolts(int32_t microvolts) {
+  int32_t clamped = std::max(-10000000, std::min(10000000, microvolts));
+  return (clamped / 4885) * 10.0 / 2047.0;
+}
+
+inline std::string Show(const HostResult& r) {
+  return "exit " + std::to_string(r.exitCode) + "\n--- stdout\n" + r.out + "--- stderr\n" + r.err;
+}
+
+#define EXPECT_HAS(text, what) \
+  EXPECT_NE((text).find(what), std::string::npos) << "expected to find: " << (what)
+
+TEST(HostCli, InfoDescribesTheBoardAndTraceShowsTheModulesLines) {
+  HostResult r = RunHost({"--trace", "info"});
+  ASSERT_EQ(r.exitCode, 0) << Show(r);
+  int32_t serial = FirstSerial();
+  std::string name = BoardName(serial).substr(0, 20);  // the record's field holds 20
+  char line[200];
+  EXPECT_HAS(r.out, "Driver                 VELQ Sorvik Interface");
+  EXPECT_HAS(r.out, "Board                  " + name + "\n");
+  std::snprintf(line, sizeof line, "Board library version  %d.%d.%d",
+                VELQ_Query(kLibrarySerial, 1, 0), VELQ_Query(kLibrarySerial, 2, 0),
+                VELQ_Query(kLibrarySerial, 3, 0));
+  EXPECT_HAS(r.out, line);
+  std::snprintf(line, sizeof line, "Sampling rate          1 .. %d Hz", VELQ_Query(serial, 102, 0));
+  EXPECT_HAS(r.out, line);
+  std::snprintf(line, sizeof line, "Analog outputs         %d\n", VELQ_Query(serial, 200, 0));
+  EXPECT_HAS(r.out, line);
+  std::snprintf(line, sizeof line, "Digital ports          %d ", VELQ_Query(serial, 400, 0));
+  EXPECT_HAS(r.out, line);
+  std::snprintf(line, sizeof line, "Counters               %d\n", VELQ_Query(serial, 300, 0));
+  EXPECT_HAS(r.out, line);
+  EXPECT_HAS(r.out, "Analog inputs          8\n");
+  EXPECT_EQ(Occurrences(r.out, "    -10.000     10.000       4095"), 8u) << r.out;
+  EXPECT_HAS(r.err, "[trace] TARNIX:DRV_InitDevice");
+  EXPECT_HAS(r.err, "[trace] TARNIX - FillInfoBoard - Max = 10.00, Min = -10.00");
+  EXPECT_HAS(r.err, "[trace] TARNIX - DRV_KillDevice");
+}
+
+TEST(HostCli, AcquireWritesCsvThatMatchesTheSignalGeneratorAndAPlot) {
+  std::string csv = ScratchPath("run.csv");
+  std::string svg = ScratchPath("run.svg");
+  // Four channels at 2000 samples/s: 500 scans/s; 4 blocks of 200 samples.
+  HostResult r = RunHost({"--sim-clock", "unthrottled", "acquire", "--channels", "4,0-2", "--rate",
+                          "2000", "--block-size", "200", "--blocks", "4", "--csv", csv, "--plot",
+                          svg});
+  ASSERT_EQ(r.exitCode, 0) << Show(r);
+  EXPECT_EQ(r.err.find("TARNIX"), std::string::npos) << "trace lines without --trace:\n" << r.err;
+  EXPECT_HAS(r.out, "block 4/4  samples 800");
+
+  std::vector<std::string> rows = Lines(WithoutCarriageReturns(ReadFile(csv)));
+  ASSERT_EQ(rows.size(), 201u) << "header and 200 scans expected";
+  EXPECT_EQ(rows[0], "time_s,ch0_V,ch1_V,ch2_V,ch4_V");
+  const int channels[] = {0, 1, 2, 4};
+  int32_t serial = FirstSerial();
+  int mismatches = 0;
+  for (size_t scan = 0; scan < 200; ++scan) {
+    std::vector<double> row = CsvRow(rows[scan + 1]);
+    ASSERT_EQ(row.size(), 5u) << rows[scan + 1];
+    double t = static_cast<double>(scan) / 500.0;
+    EXPECT_NEAR(row[0], t, 1e-6) << "time of scan " << scan;
+    for (int i = 0; i < 4; ++i) {
+      int32_t microvolts = 0;
+      ASSERT_EQ(VELQSIM_SignalAt(serial, channels[i], t, &microvolts), 0);
+      double expected = ExpectedVolts(microvolts);
+      if (std::fabs(row[i + 1] - expected) > 1e-6 && ++mismatches <= 5) {
+        ADD_FAILURE() << "scan " << scan << " channel " << channels[i] << ": got " << row[i + 1]
+                      << " V, expected " << expected << " V (" << microvolts << " uV)";
+      }
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
+
+  // Statistics: one row per channel with its 200 samples; channel 4 is the
+  // board's constant reference, so its mean is that value.
+  int32_t reference = 0;
+  VELQSIM_SignalAt(serial, 4, 0.0, &reference);
+  char line[120];
+  std::snprintf(line, sizeof line, "%8d %9d %11.4f %11.4f %11.4f", 4, 200,
+                ExpectedVolts(reference), ExpectedVolts(reference), ExpectedVolts(reference));
+  EXPECT_HAS(r.out, line);
+  for (int channel : {0, 1, 2}) {
+    std::snprintf(line, sizeof line, "\n%8d %9d ", channel, 200);
+    EXPECT_HAS(r.out, line);
+  }
+
+  std::string picture = ReadFile(svg);
+  EXPECT_EQ(picture.rfind("<?xml", 0), 0u);
+  EXPECT_HAS(picture, "<svg xmlns=\"http://www.w3.org/2000/svg\"");
+  EXPECT_EQ(Occurrences(picture, "<polyline"), 4u);
+  EXPECT_HAS(picture, ">channel 4</text>");
+  EXPECT_HAS(picture, "</svg>");
+  std::remove(csv.c_str());
+  std::remove(svg.c_str());
+}
+
+TEST(HostCli, RefusedSettingsPrintTheModulesTextAndFail) {
+  int32_t maxRate = VELQ_Query(FirstSerial(), 102, 0);
+  HostResult r = RunHost({"acquire", "--rate", std::to_string(maxRate + 1), "--blocks", "1"});
+  EXPECT_EQ(r.exitCode, 3) << Show(r);
+  EXPECT_HAS(r.err, "DRV_TestStruct failed: Wrong sampling frequency");
+
+  HostResult block = RunHost({"acquire", "--block-size", "1", "--blocks", "1"});
+  EXPECT_EQ(block.exitCode, 3) << Show(block);
+  EXPECT_HAS(block.err, "Wrong block size");
+
+  // A record the module does not know: refused at initialisation.
+  HostResult version = RunHost({"--record-version", "16", "info"});
+  EXPECT_EQ(version.exitCode, 3) << Show(version);
+  EXPECT_HAS(version.err, "DRV_InitDevice failed: Wrong Sorvik Version");
+  EXPECT_EQ(version.out, "");
+}
+
+TEST(HostCli, MissingOrIncompleteModulesAreReportedClearly) {
+  HostResult missing = RunHost({"--module", BinDir() + "no-such-module.bin", "info"});
+  EXPECT_EQ(missing.exitCode, 2) << Show(missing);
+  EXPECT_HAS(missing.err, "cannot load the module");
+  EXPECT_HAS(missing.err, "no-such-module.bin");
+
+  std::string notALibrary = ScratchPath("not-a-library.txt");
+  WriteFile(notALibrary, "this is text, not a library\n");
+  HostResult text = RunHost({"--module", notALibrary, "info"});
+  EXPECT_EQ(text.exitCode, 2) << Show(text);
+  EXPECT_HAS(text.err, "cannot load the module");
+  std::remove(notALibrary.c_str());
+
+  HostResult partial = RunHost({"--module", ModuleFile("partial/partial-module"), "info"});
+  EXPECT_EQ(partial.exitCode, 2) << Show(partial);
+  EXPECT_HAS(partial.err, "lacks 29 of the 35 entry points");
+  EXPECT_HAS(partial.err, "missing: DRV_GetInputBuf\n");
+  EXPECT_HAS(partial.err, "missing: DRV_SaveWorksheet\n");
+  EXPECT_EQ(partial.err.find("missing: DRV_InitDevice"), std::string::npos) << partial.err;
+  EXPECT_EQ(Occurrences(partial.err, "missing: "), 29u);
+}
+
+TEST(HostCli, BoardProfileChangesTheBoardAndItsSignals) {
+  std::string profile = ScratchPath("profile.json");
+  WriteFile(profile,
+            "{\"boards\": [{\"serial\": 4711, \"name\": \"Bench Rig 7\", \"maxRate\": 5000,\n"
+            "  \"signals\": [{\"channel\": 0, \"kind\": \"constant\", \"offset\": 1250000},\n"
+            "               {\"channel\": 1, \"kind\": \"constant\", \"offset\": -12000000}]}]}\n");
+  std::string csv = ScratchPath("profile.csv");
+  HostResult r = RunHost({"--board-config", profile, "--sim-clock", "unthrottled", "acquire",
+                          "-c", "0-1", "-r", "1000", "--block-size", "100", "--blocks", "2",
+                          "--csv", csv});
+  ASSERT_EQ(r.exitCode, 0) << Show(r);
+  EXPECT_HAS(r.out, "Board                  Bench Rig 7\n");
+  EXPECT_HAS(r.out, "Sampling rate          1 .. 5000 Hz");
+  std::vector<std::string> rows = Lines(WithoutCarriageReturns(ReadFile(csv)));
+  ASSERT_EQ(rows.size(), 101u);
+  for (size_t i = 1; i < rows.size(); ++i) {
+    std::vector<double> row = CsvRow(rows[i]);
+    ASSERT_EQ(row.size(), 3u);
+    EXPECT_NEAR(row[1], ExpectedVolts(1250000), 1e-6) << "row " << i;
+    EXPECT_NEAR(row[2], -10.0, 1e-6) << "row " << i << ": over-range reads the range's end";
+  }
+  std::remove(csv.c_str());
+
+  WriteFile(profile, "{\"library\": {\"version\": [3, 5, 2]}}\n");
+  HostResult old = RunHost({"--board-config", profile, "info"});
+  EXPECT_EQ(old.exitCode, 3) << Show(old);
+  EXPECT_HAS(old.err, "Wrong VELQ API Version");
+
+  WriteFile(profile, "{\"boards\": [ {\"serial\": }\n");
+  HostResult broken = RunHost({"--board-config", profile, "info"});
+  EXPECT_NE(broken.exitCode, 0) << Show(broken);
+  EXPECT_HAS(broken.err, "refused: ");
+  EXPECT_HAS(broken.err, "line 1, column");
+  std::remove(profile.c_str());
+}
+
+TEST(HostCli, IoWritesAndReadsBackThroughTheModule) {
+  // Virtual clock: the counters hold still between write and read.
+  HostResult r = RunHost({"--sim-clock", "virtual", "io", "--ao", "1=2.5V", "--ao", "0=32768",
+                          "--do", "1=0x15A", "--di", "1", "--cw", "2=4000000000", "--cr", "2"});
+  ASSERT_EQ(r.exitCode, 0) << Show(r);
+  char text[120];
+  // 2.5 V is the nearest code of the output scale (305 uV per code, code
+  // 32768 at 0 V).
+  int code = static_cast<int>(std::lround((2500000.0 + 9994240.0) / 305.0));
+  std::snprintf(text, sizeof text, "analog output 1 = code %d (%.4f V)", code,
+                (305.0 * code - 9994240.0) / 1e6);
+  EXPECT_HAS(r.out, text);
+  EXPECT_HAS(r.out, "analog output 0 = code 32768 (0.0000 V)");
+  EXPECT_HAS(r.out, "digital port 1 <- 346 (0x15A)");
+  EXPECT_HAS(r.out, "digital port 1 = 90 (0x5A)");  // an 8-bit port keeps the low bits
+  EXPECT_HAS(r.out, "counter 2 <- 4000000000");
+  EXPECT_HAS(r.out, "counter 2 = 4000000000");
+
+  // A port the board does not have: the library's own words, exit 3.
+  int32_t value = 0;
+  int32_t status = VELQ_DioRead(FirstSerial(), 99, &value);
+  ASSERT_LT(status, 0);
+  HostResult bad = RunHost({"io", "--di", "99"});
+  EXPECT_EQ(bad.exitCode, 3) << Show(bad);
+  EXPECT_HAS(bad.err, "reading digital port 99 failed: " + LibraryError(status));
+
+  HostResult usage = RunHost({"io", "--ao", "0=12V"});
+  EXPECT_EQ(usage.exitCode, 5) << Show(usage);
+  HostResult nothing = RunHost({"io"});
+  EXPECT_EQ(nothing.exitCode, 5) << Show(nothing);
+  HostResult channels = RunHost({"acquire", "--channels", "0-16"});
+  EXPECT_EQ(channels.exitCode, 5) << Show(channels);
+  EXPECT_HAS(channels.err, "bad channel item '0-16'");
+}
+
+TEST(HostCli, WorksheetsSaveAndLoadTheSettings) {
+  std::string name = "host-test-" + std::to_string(FirstSerial()) + "-" +
+                     std::to_string(std::hash<std::string>{}(ScratchPath("ws")) % 100000);
+  HostResult r = RunHost({"--trace", "worksheet", "new", "save", name, "load", name});
+  ASSERT_EQ(r.exitCode, 0) << Show(r);
+  EXPECT_HAS(r.out, "saved worksheet '" + name + "'");
+  EXPECT_HAS(r.err, "TARNIX:DRV_SaveWorksheet - Path = Software\\Morvane\\VELQ\\Sorvik\\" + name);
+  char settings[160];
+  std::snprintf(settings, sizeof settings,
+                "SerialNo = %d, ClkSrc = 0, Gain = 0, Range = 0, Mode = 0", FirstSerial());
+  EXPECT_HAS(r.err, std::string("TARNIX:DRV_SaveWorksheet - ") + settings);
+  EXPECT_HAS(r.err, std::string("TARNIX:DRV_LoadWorksheet - ") + settings);
+  EXPECT_EQ(r.err.find("Failed"), std::string::npos) << r.err;
+
+  HostResult unknown = RunHost({"--trace", "worksheet", "load", name + "-never-saved"});
+  EXPECT_EQ(unknown.exitCode, 0) << Show(unknown);
+  EXPECT_EQ(Occurrences(unknown.err, "RegReadNumber - Failed to create/open key (2)"), 5u)
+      << unknown.err;
+
+  HostResult noName = RunHost({"worksheet", "save"});
+  EXPECT_EQ(noName.exitCode, 5) << Show(noName);
+}
+
+TEST(HostCli, SetupDialogShowsTheBoardsAndTakesTheUsersChoices) {
+  int32_t serial = FirstSerial();
+  int32_t second = VELQ_Query(kLibrarySerial, tarnix::velq::kBoardSerial, 1);
+  HostResult r = RunHost({"setup", "--clock", "external", "--range", "1", "--gain", "1"});
+  ASSERT_EQ(r.exitCode, 0) << Show(r);
+  char text[200];
+  std::snprintf(text, sizeof text, "Boards installed %d\n", VELQ_Query(kLibrarySerial, 5, 0));
+  EXPECT_HAS(r.out, text);
+  std::snprintf(text, sizeof text, "Board            [%d] | %d", serial, second);
+  EXPECT_HAS(r.out, text);
+  EXPECT_HAS(r.out, "Board name       " + BoardName(serial) + "\n");
+  EXPECT_HAS(r.out, "Clock source     Internal Clock | [External Clock]");
+  int32_t span = VELQ_Query(serial, 145, 1);
+  std::snprintf(text, sizeof text, "| [+/-10000 or +/-%d] |", span / 2);
+  EXPECT_HAS(r.out, text);
+  EXPECT_HAS(r.out, "A/D mode         [Normal Mode] | Burst Mode");
+  EXPECT_HAS(r.out, "pressed OK");
+  // Range position 1 gives four inputs limited to the gain's whole volts.
+  EXPECT_HAS(r.out, "Analog inputs          4\n");
+
+  HostResult other = RunHost({"setup", "--board", "1", "--cancel"});
+  ASSERT_EQ(other.exitCode, 0) << Show(other);
+  std::snprintf(text, sizeof text, "Board            %d | [%d]", serial, second);
+  EXPECT_HAS(other.out, text);
+  EXPECT_HAS(other.out, "Board name       " + BoardName(second) + "\n");
+  EXPECT_HAS(other.out, "pressed Cancel");
+  EXPECT_HAS(other.out, "Analog inputs          8\n");  // Cancel leaves the description
+
+  HostResult about = RunHost({"about"});
+  EXPECT_EQ(about.exitCode, 0) << Show(about);
+  EXPECT_HAS(about.out, "about box shown and closed with OK");
+}
+
+TEST(HostCli, EverySubcommandExplainsItselfWithExamples) {
+  for (const char* command : {"info", "acquire", "io", "worksheet", "setup", "about"}) {
+    HostResult r = RunHost({command, "--help"});
+    EXPECT_EQ(r.exitCode, 0) << command << "\n" << Show(r);
+    EXPECT_HAS(r.out, "Example");
+    EXPECT_HAS(r.out, std::string("tarnix-host ") + command);
+  }
+  HostResult none = RunHost({});
+  EXPECT_NE(none.exitCode, 0) << Show(none);
+}
+
+}  // namespace hosttest
