@@ -11,6 +11,13 @@ export WINEPREFIX="${WINEPREFIX:-${TARNIX_WINEPREFIX:-$HOME/.cache/tarnix/winepr
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 export WINEARCH="${WINEARCH:-win64}"
+# Where the kernel runs no 32-bit code, the 32-bit Wine loader runs under
+# qemu-user (registered by scripts/setup.sh). Wine then probes the whole 4 GB
+# address space in 64 KB steps at every start, which costs qemu about a
+# minute; a guest space of a little over 2 GB keeps the probing short (a few
+# seconds) and still holds everything Wine places below 0x80000000. Ignored
+# where 32-bit programs run natively.
+export QEMU_RESERVED_VA="${QEMU_RESERVED_VA:-0x81000000}"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"
   # Two runs may start together on a fresh machine; one creates the prefix.
