@@ -1,17 +1,17 @@
 // DLL side of module_observer.h. Trace lines: the module writes them with
 // OutputDebugString, which raises DBG_PRINTEXCEPTION_C before anything else;
 // a vectored handler sees it first and takes the text, as a debugger would.
-// Message boxes and dialogs: a watcher thread looks for the module's windows
-// in this process, reads them and presses their buttons, standing in for the
-// user at the bench.
+// Message boxes and dialogs: a thread timer looks for the module's windows,
+// reads them and presses their buttons, standing in for the user at the
+// bench. The module shows them modally on this thread, and every modal loop
+// dispatches the timer, so no second thread is needed (none is wanted: an
+// extra thread next to the module's debug-print exceptions is not reliable
+// on every Wine host).
 #include <windows.h>
 
-#include <atomic>
 #include <cstring>
-#include <mutex>
 #include <set>
 #include <string>
-#include <thread>
 
 #include "module_observer.h"
 
@@ -26,10 +26,9 @@ constexpr char kAboutCaption[] = "About VELQ";
 TraceSink g_trace;
 PVOID g_handler = nullptr;
 std::string g_boxCaption;  // string 1 of the module: every box's caption
-std::thread g_watcher;
-std::atomic<bool> g_stop{false};
+UINT_PTR g_timer = 0;
+bool g_visiting = false;  // a visit that sends messages may see the timer again
 
-std::mutex g_mutex;  // guards everything below
 std::vector<BoxSeen> g_boxes;
 std::optional<SetupChoice> g_setupChoice;
 SetupView* g_setupView = nullptr;
@@ -98,15 +97,12 @@ void DriveSetup(HWND dialog, const SetupChoice& choice, SetupView* view) {
 }
 
 BOOL CALLBACK VisitWindow(HWND window, LPARAM) {
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  if (process != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
+  if (!IsWindowVisible(window)) return TRUE;
   char windowClass[64] = {};
   GetClassNameA(window, windowClass, sizeof windowClass);
   if (std::strcmp(windowClass, "#32770") != 0) return TRUE;
   std::string caption = WindowText(window);
 
-  std::unique_lock<std::mutex> lock(g_mutex);
   if (g_handled.count(window) != 0) return TRUE;
   if (caption == g_boxCaption && GetDlgItem(window, kMessageBoxTextId) != nullptr) {
     g_boxes.push_back({caption, ItemText(window, kMessageBoxTextId)});
@@ -117,7 +113,6 @@ BOOL CALLBACK VisitWindow(HWND window, LPARAM) {
     SetupView* view = g_setupView;
     g_setupChoice.reset();
     g_handled.insert(window);
-    lock.unlock();  // the dialog's procedure runs while we send to it
     DriveSetup(window, choice, view);
   } else if (caption == kAboutCaption && g_aboutSeen != nullptr) {
     *g_aboutSeen = true;
@@ -128,15 +123,14 @@ BOOL CALLBACK VisitWindow(HWND window, LPARAM) {
   return TRUE;
 }
 
-void Watch() {
-  while (!g_stop.load()) {
-    EnumWindows(&VisitWindow, 0);
-    Sleep(20);
-    std::lock_guard<std::mutex> lock(g_mutex);
-    for (auto it = g_handled.begin(); it != g_handled.end();) {
-      it = IsWindow(*it) ? std::next(it) : g_handled.erase(it);
-    }
+void CALLBACK OnWatchTimer(HWND, UINT, UINT_PTR, DWORD) {
+  if (g_visiting) return;
+  g_visiting = true;
+  EnumThreadWindows(GetCurrentThreadId(), &VisitWindow, 0);
+  for (auto it = g_handled.begin(); it != g_handled.end();) {
+    it = IsWindow(*it) ? std::next(it) : g_handled.erase(it);
   }
+  g_visiting = false;
 }
 
 }  // namespace
@@ -149,44 +143,36 @@ void BeginObserving(const ObserverOptions& options) {
 void AttachModule(const LoadedLibrary& module) {
   char caption[128] = {};
   LoadStringA(static_cast<HMODULE>(module.Handle()), 1, caption, sizeof caption);
-  {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_boxCaption = caption;
-  }
-  g_stop = false;
-  g_watcher = std::thread(&Watch);
+  g_boxCaption = caption;
+  g_timer = SetTimer(nullptr, 0, 20, &OnWatchTimer);
 }
 
 void StopObserving() {
-  g_stop = true;
-  if (g_watcher.joinable()) g_watcher.join();
+  if (g_timer != 0) KillTimer(nullptr, g_timer);
+  g_timer = 0;
   if (g_handler != nullptr) RemoveVectoredExceptionHandler(g_handler);
   g_handler = nullptr;
   g_trace = nullptr;
 }
 
 std::vector<BoxSeen> TakeBoxes() {
-  std::lock_guard<std::mutex> lock(g_mutex);
   std::vector<BoxSeen> boxes;
   boxes.swap(g_boxes);
   return boxes;
 }
 
 void ScriptSetupDialog(const SetupChoice& choice, SetupView* view) {
-  std::lock_guard<std::mutex> lock(g_mutex);
   *view = SetupView{};
   g_setupChoice = choice;
   g_setupView = view;
 }
 
 void ScriptAboutBox(bool* seen) {
-  std::lock_guard<std::mutex> lock(g_mutex);
   *seen = false;
   g_aboutSeen = seen;
 }
 
 void FinishDialogScripts() {
-  std::lock_guard<std::mutex> lock(g_mutex);
   if (g_setupView != nullptr && !g_setupView->seen && g_setupView->note.empty()) {
     g_setupView->note = "the module opened no setup dialog";
   }
