@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "acquire/convert.h"
 #include "core/board_api.h"
 #include "core/driver_state.h"
 #include "platform/portable/portable_control.h"
@@ -118,7 +119,7 @@ void ScriptUser(FuzzInput& in) {
 }  // namespace
 
 void RunBoardScriptStep(uint8_t op, FuzzInput& in, bool& registryUsed) {
-  switch (op % 14) {
+  switch (op % 15) {
     case 0: {
       const int32_t serial = PickSerial(in);
       const int32_t code = PickQueryCode(in);
@@ -170,6 +171,12 @@ void RunBoardScriptStep(uint8_t op, FuzzInput& in, bool& registryUsed) {
       const int32_t kind = in.U8() % 6;
       const int32_t amplitude = in.I32(), offset = in.I32();
       VELQSIM_SetSignal(serial, channel, kind, amplitude, offset, in.I32());
+      break;
+    }
+    case 13: {
+      // Every conversion path the processor has, not only the fastest.
+      static constexpr const char* kPaths[] = {"avx512", "avx2", "sse2", "scalar"};
+      tarnix::ForceConversionPath(kPaths[in.U8() % std::size(kPaths)]);
       break;
     }
     default: {

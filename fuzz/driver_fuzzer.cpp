@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "acquire/convert.h"
 #include "acquire/transfer.h"
 #include "board_script.h"
 #include "core/device_record.h"
@@ -29,16 +30,16 @@
 #include "platform/portable/portable_control.h"
 #include "velqsim.h"
 
-namespace {
-
-using tarnix::fuzz::FuzzInput;
-
 // Large blocks fail as they would in the host's 32-bit address space, so a
 // host-chosen size is refused by the allocator instead of exhausting the
 // machine.
 extern "C" const char* __asan_default_options() {
   return "allocator_may_return_null=1:max_allocation_size_mb=32:detect_leaks=1";
 }
+
+namespace {
+
+using tarnix::fuzz::FuzzInput;
 
 [[noreturn]] void Fail(const char* what) {
   std::fprintf(stderr, "tarnix_fuzz: %s\n", what);
@@ -64,11 +65,20 @@ void CheckBox(const char* text, const char* caption, uint32_t, void*) {
   CheckText(caption, nullptr);
 }
 
+template <typename T>
+T RecordValue(const Run& run, std::size_t offset) {
+  T value;
+  std::memcpy(&value, run.record.data() + offset, sizeof value);
+  return value;
+}
+
 // What the host does with a block address: reads blockSize samples from it.
+// When a block was just converted, its codes must also be exactly what the
+// plain per-sample loop makes of the raw samples, whichever vector code the
+// processor chose.
 void HostReadsBlock(const int16_t* block, const Run& run) {
   if (block == nullptr) return;
-  int32_t count;
-  std::memcpy(&count, run.record.data() + TARNIX_RECORD(blockSize), sizeof count);
+  const int32_t count = RecordValue<int32_t>(run, TARNIX_RECORD(blockSize));
   if (count <= 0) return;
   const uint32_t capacity = tarnix::platform::GlobalBlockSize(block) / sizeof(int16_t);
   if (static_cast<uint32_t>(count) > capacity) {
@@ -77,6 +87,23 @@ void HostReadsBlock(const int16_t* block, const Run& run) {
   }
   volatile int32_t sum = 0;
   for (int32_t i = 0; i < count; ++i) sum = sum + block[i];
+
+  const tarnix::DriverState& s = tarnix::g_state;
+  if (s.localBuffer == nullptr || static_cast<uint32_t>(count) > s.localCapacity) return;
+  const std::size_t entry0 = TARNIX_RECORD(adChannels);
+  const tarnix::BlockScale scale = tarnix::ScaleForRange(
+      RecordValue<double>(run, entry0 + TARNIX_OFFSET(ChannelEntry, minValue)),
+      RecordValue<double>(run, entry0 + TARNIX_OFFSET(ChannelEntry, maxValue)));
+  std::vector<int16_t> expected(static_cast<std::size_t>(count));
+  tarnix::ConvertSamplesReference(s.localBuffer, expected.data(), static_cast<uint32_t>(count),
+                                  scale);
+  for (int32_t i = 0; i < count; ++i) {
+    if (block[i] != expected[i]) {
+      std::fprintf(stderr, "tarnix_fuzz: code %d of %d is %d, the plain loop gives %d (%s)\n", i,
+                   count, block[i], expected[i], tarnix::ConversionPathName());
+      Fail("vector conversion differs from the plain loop");
+    }
+  }
 }
 
 void CallEntryPoint(uint8_t which, FuzzInput& in, Run& run) {
@@ -163,6 +190,7 @@ void ResetWorld(Run& run) {
 
   VELQSIM_Reset();
   VELQSIM_SetClock(kVelqSimVirtual);
+  tarnix::ForceConversionPath(nullptr);
   TarnixPortable_ClearFaults();
   TarnixPortable_ClearDialogScript();
   TarnixPortable_SetRegistryReadOnly(0);
@@ -181,8 +209,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // attach as the system would.
   static int instance;
   tarnix::ProcessEntry(&instance, tarnix::kProcessAttach);
-  TarnixPortable_SetTraceToStderr(0);
-  TarnixPortable_SetMessageBoxToStderr(0);
+  // TARNIX_FUZZ_TRACE=1 shows the module's trace and boxes (to follow a
+  // crashing input); otherwise they are only checked.
+  const char* trace = std::getenv("TARNIX_FUZZ_TRACE");
+  const int toStderr = trace != nullptr && *trace == '1' ? 1 : 0;
+  TarnixPortable_SetTraceToStderr(toStderr);
+  TarnixPortable_SetMessageBoxToStderr(toStderr);
   TarnixPortable_SetTraceHook(&CheckText, nullptr);
   TarnixPortable_SetMessageBoxHook(&CheckBox, nullptr);
   TarnixPortable_SetVirtualClock(1);

@@ -48,6 +48,12 @@ int16_t* GetInputBuf() {
   // or the local one released by DRV_KillDevice during a measurement): the
   // library is not asked and the host gets its buffer as it was, or null.
   if (!record.valid() || s.hostBuffer == nullptr || s.localBuffer == nullptr) {
+    // The host reads blockSize samples from whatever address it gets: a
+    // block size beyond the host buffer is cut to it, as for a transfer.
+    if (record.valid() && s.hostBuffer != nullptr &&
+        record.get<uint32_t>(TARNIX_RECORD(blockSize)) > s.hostCapacity) {
+      record.set<uint32_t>(TARNIX_RECORD(blockSize), s.hostCapacity);
+    }
     return s.hostBuffer;
   }
   // Limits and divisor once per block, from channel entry 0: every channel
