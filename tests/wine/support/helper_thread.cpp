@@ -1,0 +1,55 @@
+// One long-lived helper thread that runs work for the tests (see
+// OnHelperThread in harness.h for why threads here never end).
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "wine/support/harness.h"
+
+namespace winetest {
+namespace {
+
+// Never destroyed: the thread outlives main().
+struct HelperQueue {
+  std::mutex lock;
+  std::condition_variable ready;
+  std::deque<std::packaged_task<void()>> work;
+  std::once_flag started;
+};
+
+HelperQueue& Queue() {
+  static HelperQueue* queue = new HelperQueue;
+  return *queue;
+}
+
+void Serve() {
+  HelperQueue& queue = Queue();
+  for (;;) {
+    std::packaged_task<void()> task;
+    {
+      std::unique_lock<std::mutex> lock(queue.lock);
+      queue.ready.wait(lock, [&] { return !queue.work.empty(); });
+      task = std::move(queue.work.front());
+      queue.work.pop_front();
+    }
+    task();
+  }
+}
+
+}  // namespace
+
+std::future<void> OnHelperThread(std::function<void()> work) {
+  HelperQueue& queue = Queue();
+  std::call_once(queue.started, [] { std::thread(Serve).detach(); });
+  std::packaged_task<void()> task(std::move(work));
+  std::future<void> done = task.get_future();
+  {
+    std::lock_guard<std::mutex> lock(queue.lock);
+    queue.work.push_back(std::move(task));
+  }
+  queue.ready.notify_one();
+  return done;
+}
+
+}  // namespace winetest
