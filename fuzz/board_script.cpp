@@ -7,6 +7,7 @@
 #include "acquire/convert.h"
 #include "core/board_api.h"
 #include "core/driver_state.h"
+#include "platform/platform.h"
 #include "platform/portable/portable_control.h"
 #include "ui/resources.h"
 #include "velqsim.h"
@@ -116,10 +117,30 @@ void ScriptUser(FuzzInput& in) {
   TarnixPortable_ScriptDialog(templateId, script.c_str());
 }
 
+// Another tool stores a value of any type and length under the worksheet
+// the seeds use, as a user editing the registry might.
+void ForeignRegistryValue(FuzzInput& in) {
+  static constexpr const char* kNames[] = {"Serialno", "SerialNo", "ClockSource", "Gain",
+                                           "Range",    "Mode",     "Other"};
+  const char* name = kNames[in.U8() % std::size(kNames)];
+  const uint8_t typePick = in.U8();
+  const uint32_t type = typePick < 200 ? typePick % 12 : in.U32();
+  uint8_t data[8];
+  const uint32_t length = in.U8() % (sizeof data + 1);
+  in.Bytes(data, length);
+  platform::RegistryKey key = nullptr;
+  if (platform::RegCreate("Software\\Morvane\\VELQ\\Sorvik\\Default", platform::kKeyAllAccess,
+                          &key) != platform::kRegOk) {
+    return;
+  }
+  platform::RegSet(key, name, type, data, length);
+  platform::RegClose(key);
+}
+
 }  // namespace
 
 void RunBoardScriptStep(uint8_t op, FuzzInput& in, bool& registryUsed) {
-  switch (op % 15) {
+  switch (op % 16) {
     case 0: {
       const int32_t serial = PickSerial(in);
       const int32_t code = PickQueryCode(in);
@@ -179,6 +200,7 @@ void RunBoardScriptStep(uint8_t op, FuzzInput& in, bool& registryUsed) {
       tarnix::ForceConversionPath(kPaths[in.U8() % std::size(kPaths)]);
       break;
     }
+    case 14: registryUsed = true; ForeignRegistryValue(in); break;
     default: {
       // A broken profile makes the library refuse every call.
       const std::vector<char> json = in.Text();

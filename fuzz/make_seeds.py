@@ -17,7 +17,9 @@ F_SAMPLE_RATE, F_BLOCK_SIZE, F_MASK = 2, 6, 7
 RECORD_FIELD = 0x80
 SCRIPT = 0xA8
 S_ANSWER, S_FAIL, S_FEED, S_OVERRUN, S_CLOCK, S_ADVANCE = 0, 1, 2, 3, 4, 5
-S_SYSTEM_FAULT, S_USER = 9, 10
+S_SYSTEM_FAULT, S_USER, S_CONVERSION_PATH, S_FOREIGN_VALUE = 9, 10, 13, 14
+# Query codes by position in board_script.cpp's list.
+Q_BOARD_COUNT, Q_BOARD_SERIAL = 4, 10
 IDC_BOARD_LIST, IDC_CLOCK, IDC_RANGE, IDC_GAIN, IDC_MODE, BTN_OK, BTN_CANCEL = range(7)
 
 
@@ -114,6 +116,37 @@ SEEDS = {
     "session_no_memory": call(INIT, b"\x01") + bytes([SCRIPT + S_SYSTEM_FAULT, 0, 0, 1])
                          + measurement(cycles=1) + call(KILL),
 }
+
+
+def answer(serial_pick, code_index, param, value):
+    # param: 1 then param % 40; the answer: pick 6 takes the raw value
+    return (bytes([SCRIPT + S_ANSWER, serial_pick, code_index, 1, param, 6]) + i32(value))
+
+
+def conversion(path_index):
+    return bytes([SCRIPT + S_CONVERSION_PATH, path_index])
+
+
+def foreign_value(name_index, reg_type, data):
+    return bytes([SCRIPT + S_FOREIGN_VALUE, name_index, reg_type, len(data)]) + data
+
+
+SEEDS.update({
+    "session_about_ok": call(INIT, b"\x01") + user(2, [OK]) + call(SHOW_DIALOG, b"\x01", i32(0))
+                        + call(KILL),
+    "session_no_boards": answer(0, Q_BOARD_COUNT, 0, 0) + call(INIT, b"\x01") + call(SHOW_ERROR)
+                         + call(SHOW_DIALOG, b"\x00", i32(0)),
+    "session_board_serial_zero": answer(0, Q_BOARD_SERIAL, 0, 0) + opening() + measurement(cycles=2)
+                                 + closing(),
+    "session_foreign_values": foreign_value(3, 4, b"\x02\x00") + foreign_value(0, 1, b"")
+                              + foreign_value(5, 3, b"\x01\x00\x00\x00\x00\x00\x00\x00")
+                              + call(INIT, b"\x01") + call(LOAD_SHEET, text("Default"), b"\x01")
+                              + call(KILL),
+    "session_sse2_conversion": conversion(2) + opening() + measurement(mask=0xFFFF, cycles=3)
+                               + closing(),
+    "session_scalar_conversion": conversion(3) + opening() + bytes([SCRIPT + S_CLOCK, 1])
+                                 + measurement(block=1000, cycles=3) + closing(),
+})
 
 
 def main():
