@@ -1,6 +1,4 @@
-// The call log, injected failures and concurrent callers.
-#include <thread>
-
+// The call log and injected failures.
 #include "native/boardsim/sim_fixture.h"
 
 namespace boardsim_test {
@@ -86,28 +84,6 @@ TEST_F(CallLogTest, InjectedFailuresAnswerTheChosenStatusWithoutActing) {
   EXPECT_EQ(VELQSIM_FailCall("VELQ_Query", -1, -2), kBadParameter);
   EXPECT_EQ(VELQSIM_FailCall(nullptr, -1, 1), kNullPointer);
   EXPECT_EQ(CallLine(VELQSIM_CallCount() - 1), "VELQ_StrBoardName(" + std::to_string(first_) + ", ptr) = -1");
-}
-
-TEST_F(CallLogTest, ConcurrentCallersSeeAConsistentLibrary) {
-  ASSERT_EQ(VELQSIM_SetClock(kVelqSimUnthrottled), 0);
-  StartScan(first_, {0, 1, 2}, 1000);
-  ASSERT_EQ(VELQSIM_ClearLog(), 0);
-  std::vector<std::thread> threads;
-  std::vector<int64_t> totals(4, 0);
-  for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([&, t] {
-      int32_t buffer[64];
-      for (int i = 0; i < 500; ++i) {
-        int32_t count = 64;
-        totals[static_cast<size_t>(t)] += VELQ_ADGetData(first_, buffer, &count);
-        VELQ_Query(second_, 109, 0);
-        VELQ_DioWrite(second_, t % 2, i);
-      }
-    });
-  }
-  for (std::thread& thread : threads) thread.join();
-  for (int64_t total : totals) EXPECT_EQ(total, 500 * 64);
-  EXPECT_EQ(VELQSIM_CallCount(), 4 * 500 * 3);
 }
 
 }  // namespace
