@@ -1,0 +1,33 @@
+#!/bin/sh
+# Saves a worksheet with the real tarnix.dll in a Wine prefix made for this
+# run only, then reads the worksheet key back with Wine's own "reg query":
+# the values must be there as a separate program sees them.
+#   reg_query_round_trip.sh <wine-run.sh> <wine_settings_tests.exe>
+set -eu
+runner=$1
+program=$2
+prefix=$(mktemp -d "${TMPDIR:-/tmp}/tarnix-settings-prefix.XXXXXX")
+trap 'WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true; rm -rf "$prefix"' EXIT
+export TARNIX_WINEPREFIX="$prefix"
+
+"$runner" "$program" --gtest_filter=WorksheetDll.SaveWritesFiveDwordsThatLoadBringsBack
+
+# The module is a 32-bit program: its keys are in the 32-bit registry view.
+out=$(WINEPREFIX="$prefix" WINEDEBUG=-all wine reg query \
+      'HKLM\Software\Morvane\VELQ\Sorvik\wine bench' /reg:32 2>&1 | tr -d '\r')
+echo "$out"
+fail=0
+expect() {
+  if ! printf '%s\n' "$out" | grep -Eiq "^ +$1 +REG_DWORD +$2\$"; then
+    echo "missing or wrong: $1 REG_DWORD $2" >&2
+    fail=1
+  fi
+}
+expect SerialNo '0x[0-9a-f]+'
+expect ClockSource 0x1
+expect Gain 0xffffffff
+expect Range 0x1
+expect Mode 0xffffffff
+# The spelling the module writes, not the one it reads with.
+printf '%s\n' "$out" | grep -q ' SerialNo ' || { echo "SerialNo not spelled as written" >&2; fail=1; }
+exit $fail
