@@ -85,11 +85,6 @@ int RunAcquire(const GlobalOptions& globals, const AcquireOptions& o) {
     session.ReportBoxes();
   }
   PrintBoardDescription(session.record(), false);
-  std::printf("%-22s %.3f .. %.3f V\n", "Input range",
-              session.record().get<double>(TARNIX_RECORD(adChannels) +
-                                           TARNIX_OFFSET(ChannelEntry, minValue)),
-              session.record().get<double>(TARNIX_RECORD(adChannels) +
-                                           TARNIX_OFFSET(ChannelEntry, maxValue)));
   std::printf("\nacquiring %zu channel(s) at %g samples/s (%g scans/s), blocks of %d samples\n",
               settings.channels.size(), settings.rate,
               settings.rate / static_cast<double>(settings.channels.size()), settings.blockSize);

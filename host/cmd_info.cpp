@@ -60,7 +60,12 @@ void PrintBoardDescription(RecordRef r, bool withTables) {
   std::printf("%-22s %d\n", "Counters", static_cast<uint16_t>(Count(r, TARNIX_RECORD(counterCount))));
   std::printf("%-22s %g Hz, block %d samples\n", "Host settings",
               r.get<double>(TARNIX_RECORD(sampleRate)), r.get<int32_t>(TARNIX_RECORD(blockSize)));
-  if (!withTables) return;
+  if (!withTables) {
+    std::printf("%-22s %.3f .. %.3f V\n", "Input range",
+                r.get<double>(TARNIX_RECORD(adChannels) + TARNIX_OFFSET(ChannelEntry, minValue)),
+                r.get<double>(TARNIX_RECORD(adChannels) + TARNIX_OFFSET(ChannelEntry, maxValue)));
+    return;
+  }
   PrintChannelTable(r, "input", TARNIX_RECORD(adChannels), inputs);
   PrintChannelTable(r, "output", TARNIX_RECORD(daChannels), outputs);
 }

@@ -1,4 +1,5 @@
 // Native runner for the tarnix-host end-to-end tests.
+#pragma once
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,35 +10,35 @@
 
 namespace hosttest {
 
-std::string BinDir() {
+inline std::string BinDir() {
   const char* bin = std::getenv("TARNIX_BIN");
   return std::string(bin != nullptr ? bin : ".") + "/";
 }
 
-std::string ModuleFile(const std::string& stem) { return BinDir() + stem + ".so"; }
+inline std::string ModuleFile(const std::string& stem) { return BinDir() + stem + ".so"; }
 
-std::string ScratchPath(const std::string& name) {
+inline std::string ScratchPath(const std::string& name) {
   const char* tmp = std::getenv("TMPDIR");
   return std::string(tmp != nullptr ? tmp : "/tmp") + "/tarnix-host-test-" +
          std::to_string(getpid()) + "-" + name;
 }
 
-namespace {
+namespace detail {
 
-std::string Quote(const std::string& text) {
+inline std::string Quote(const std::string& text) {
   std::string quoted = "'";
   for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return quoted + "'";
 }
 
-}  // namespace
+}  // namespace detail
 
-HostResult RunHost(const std::vector<std::string>& args) {
+inline HostResult RunHost(const std::vector<std::string>& args) {
   std::string out = ScratchPath("stdout.txt");
   std::string err = ScratchPath("stderr.txt");
-  std::string command = Quote(BinDir() + "tarnix-host");
-  for (const std::string& arg : args) command += " " + Quote(arg);
-  command += " >" + Quote(out) + " 2>" + Quote(err) + " </dev/null";
+  std::string command = detail::Quote(BinDir() + "tarnix-host");
+  for (const std::string& arg : args) command += " " + detail::Quote(arg);
+  command += " >" + detail::Quote(out) + " 2>" + detail::Quote(err) + " </dev/null";
   int status = std::system(command.c_str());
   HostResult result;
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
