@@ -70,7 +70,7 @@ TEST_F(UiTest, CancelKeepsTheSettingsButKeepsTheBoardPick) {
   g_state.range = 1;
   g_state.gain = 1;
   g_state.mode = 0;
-  TarnixPortable_ScriptDialog(IDD_SETUP, "select 1013 0; select 1014 0; pick 1005 2; cancel");
+  TarnixPortable_ScriptDialog(IDD_SETUP, "pick 1005 2; select 1013 0; select 1014 0; select 1015 0; cancel");
   EXPECT_EQ(DRV_ShowDialog(1, 0), 1);
 
   EXPECT_EQ(TarnixPortable_LastDialogResult(), 1);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "core/device_record.h"
 #include "ui_harness.h"
 #include "velqsim.h"
+#include "wine/support/harness.h"
 
 namespace uiwine {
 namespace {
@@ -70,10 +72,7 @@ Settings CurrentSettings() {
   return s;
 }
 
-void Screenshot(HWND window, const char* name) {
-  std::string dir = ScreenshotDir();
-  if (!dir.empty()) SaveWindowImage(window, dir + "\\" + name + ".bmp");
-}
+void Screenshot(HWND, const char* name) { RequestScreenshot(name); }
 
 class SetupDialogWine : public ::testing::Test {
  protected:
@@ -166,11 +165,10 @@ TEST_F(SetupDialogWine, FirstBoardIsShownAndItsSerialReplacesALoadedOne) {
 TEST_F(SetupDialogWine, CancelKeepsTheSettingsButKeepsTheBoardPick) {
   LoadSettings(kBoardA, 1, 1, 1, 0);
   Open(1, kSetup, [](HWND d) {
-    PickEntry(d, 1005, 0);
+    PickEntry(d, 1005, 1);
     SelectEntry(d, 1013, 0);
     SelectEntry(d, 1014, 3);
     SelectEntry(d, 1015, 2);
-    PickEntry(d, 1005, 1);
     Click(d, IDCANCEL);  // the button itself
   });
   Settings s = CurrentSettings();
@@ -197,6 +195,7 @@ TEST_F(SetupDialogWine, CancelKeepsTheSettingsButKeepsTheBoardPick) {
 TEST_F(SetupDialogWine, OkReadsAllFourListsAndRefillsTheRecord) {
   LoadSettings(kBoardA, 0, 0, 0, 0);
   SpoilBoardName();
+  winetest::StartTraceCapture();
   UserOutcome out = Open(1, kSetup, [](HWND d) {
     PickEntry(d, 1005, 0);
     SelectEntry(d, 1013, 1);
@@ -207,6 +206,12 @@ TEST_F(SetupDialogWine, OkReadsAllFourListsAndRefillsTheRecord) {
     Click(d, IDOK);
   });
   EXPECT_FALSE(out.stuck);
+  std::vector<std::string> traces = winetest::TakeTraces();
+  auto at = [&](const char* line) { return std::find(traces.begin(), traces.end(), line); };
+  ASSERT_NE(at("TARNIX - IDOK\n"), traces.end());
+  EXPECT_LT(at("TARNIX - WM_COMMAND\n"), at("TARNIX - IDOK\n"));
+  EXPECT_LT(at("TARNIX - IDOK\n"), at("TARNIX - FillInfoStruct\n"));
+  EXPECT_NE(at("TARNIX - FillInfoStruct\n"), traces.end());
   Settings s = CurrentSettings();
   EXPECT_EQ(s.clock, 1);
   EXPECT_EQ(s.range, 1);

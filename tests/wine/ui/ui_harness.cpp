@@ -4,25 +4,28 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
+#include <future>
+#include <stdexcept>
 
 #include "core/device_record.h"
+#include "wine/support/harness.h"
 
 namespace uiwine {
 
 Driver LoadDriver() {
+  // The shared harness loads the module with its debug output taken over:
+  // without that, a debug line raised while a second thread exists ends the
+  // process where Wine runs under qemu-user.
   Driver d;
-  char path[MAX_PATH];
-  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string dir(path, n);
-  dir = dir.substr(0, dir.find_last_of("\\/") + 1);
-  d.module = LoadLibraryA((dir + "tarnix.dll").c_str());
-  if (d.module == nullptr) return d;
-  auto get = [&](const char* name) { return GetProcAddress(d.module, name); };
-  d.InitDevice = reinterpret_cast<decltype(d.InitDevice)>(get("DRV_InitDevice"));
-  d.ShowDialog = reinterpret_cast<decltype(d.ShowDialog)>(get("DRV_ShowDialog"));
-  d.LoadWorksheet = reinterpret_cast<decltype(d.LoadWorksheet)>(get("DRV_LoadWorksheet"));
-  d.SaveWorksheet = reinterpret_cast<decltype(d.SaveWorksheet)>(get("DRV_SaveWorksheet"));
+  try {
+    d.module = winetest::Tarnix();
+    d.InitDevice = winetest::Get<decltype(d.InitDevice)>("DRV_InitDevice");
+    d.ShowDialog = winetest::Get<decltype(d.ShowDialog)>("DRV_ShowDialog");
+    d.LoadWorksheet = winetest::Get<decltype(d.LoadWorksheet)>("DRV_LoadWorksheet");
+    d.SaveWorksheet = winetest::Get<decltype(d.SaveWorksheet)>("DRV_SaveWorksheet");
+  } catch (const std::exception&) {
+    d.module = nullptr;
+  }
   return d;
 }
 
@@ -96,7 +99,9 @@ UserOutcome WithUser(const std::function<int32_t()>& call, const char* caption,
   UserOutcome outcome;
   std::atomic<bool> callDone{false};
   DWORD caller = GetCurrentThreadId();
-  std::thread watcher([&] {
+  // The harness's long-lived helper thread, not a thread of our own: a
+  // thread that ends breaks Wine under qemu-user.
+  std::future<void> watcher = winetest::OnHelperThread([&] {
     HWND dialog = nullptr;
     for (DWORD waited = 0; waited < waitMs && !callDone; waited += 20) {
       dialog = FindThreadDialog(caller, caption);
@@ -115,7 +120,7 @@ UserOutcome WithUser(const std::function<int32_t()>& call, const char* caption,
   });
   outcome.result = call();
   callDone = true;
-  watcher.join();
+  watcher.wait();
   return outcome;
 }
 
@@ -138,50 +143,19 @@ void Click(HWND dialog, int buttonId) {
   SendMessageA(GetDlgItem(dialog, buttonId), BM_CLICK, 0, 0);
 }
 
-std::string ScreenshotDir() {
+bool RequestScreenshot(const char* name) {
   const char* dir = std::getenv("TARNIX_SCREENSHOTS");
-  return dir == nullptr ? std::string() : std::string(dir);
-}
-
-bool SaveWindowImage(HWND window, const std::string& path) {
-  RECT r;
-  if (!GetWindowRect(window, &r)) return false;
-  int w = r.right - r.left;
-  int h = r.bottom - r.top;
-  if (w <= 0 || h <= 0) return false;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-  SelectObject(memory, old);
-
-  BITMAPINFOHEADER info{};
-  info.biSize = sizeof info;
-  info.biWidth = w;
-  info.biHeight = h;
-  info.biPlanes = 1;
-  info.biBitCount = 24;
-  info.biCompression = BI_RGB;
-  int stride = ((w * 3 + 3) / 4) * 4;
-  std::vector<uint8_t> pixels(static_cast<size_t>(stride) * h);
-  GetDIBits(memory, bitmap, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
-            DIB_RGB_COLORS);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-
-  BITMAPFILEHEADER file{};
-  file.bfType = 0x4D42;
-  file.bfOffBits = sizeof file + sizeof info;
-  file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
-  FILE* out = std::fopen(path.c_str(), "wb");
+  if (dir == nullptr || *dir == '\0') return false;
+  std::string request = std::string(dir) + "\\" + name + ".request";
+  FILE* out = std::fopen(request.c_str(), "w");
   if (out == nullptr) return false;
-  std::fwrite(&file, sizeof file, 1, out);
-  std::fwrite(&info, sizeof info, 1, out);
-  std::fwrite(pixels.data(), 1, pixels.size(), out);
   std::fclose(out);
-  return true;
+  for (int i = 0; i < 1000; ++i) {
+    if (GetFileAttributesA(request.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+    Sleep(20);
+  }
+  DeleteFileA(request.c_str());
+  return false;
 }
 
 std::vector<uint8_t> NewRecord() {

@@ -58,10 +58,12 @@ void SelectEntry(HWND dialog, int comboId, int index);  // CB_SETCURSEL only
 void Press(HWND dialog, int buttonId);  // WM_COMMAND with the button's id
 void Click(HWND dialog, int buttonId);  // BM_CLICK on the button itself
 
-// Saves what the screen shows of `window` as a 24-bit BMP file.
-bool SaveWindowImage(HWND window, const std::string& path);
-// Directory for screenshots (TARNIX_SCREENSHOTS), empty when not asked for.
-std::string ScreenshotDir();
+// Screenshots, only when TARNIX_SCREENSHOTS names a directory: writes
+// "<name>.request" there and waits up to 20 s for it to disappear. Whoever
+// watches the directory (scripts outside Wine, e.g. ImageMagick's import on
+// the X display) takes the picture of the screen and deletes the request.
+// Answers false when no picture was asked for or none was taken in time.
+bool RequestScreenshot(const char* name);
 
 // The record handed to the module: a zeroed DeviceRecord of version 17.
 std::vector<uint8_t> NewRecord();

@@ -5,100 +5,65 @@
 #include <windows.h>
 
 #include <atomic>
-#include <cstring>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "core/device_record.h"
+#include "wine/support/harness.h"
 
 namespace {
 
 using ShowDialogFn = int32_t(__stdcall*)(int32_t, int32_t);
 using InitDeviceFn = int32_t(__stdcall*)(void*);
 
-HMODULE LoadModule() {
-  char path[MAX_PATH];
-  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string dir(path, n);
-  dir = dir.substr(0, dir.find_last_of("\\/") + 1);
-  return LoadLibraryA((dir + "tarnix.dll").c_str());
-}
-
-// Counts dialog windows of `thread` until told to stop, and answers every
-// message box (the failed initialisation shows one) with OK.
-struct DialogWatch;
-BOOL CALLBACK LookAtWindow(HWND w, LPARAM self);
-
-struct DialogWatch {
-  DWORD thread = GetCurrentThreadId();
-  std::atomic<bool> stop{false};
-  std::atomic<int> dialogs{0};
-  std::atomic<int> boxes{0};
-  std::thread watcher{[this] {
-    while (!stop) {
-      EnumThreadWindows(thread, LookAtWindow, reinterpret_cast<LPARAM>(this));
+// Calls DRV_ShowDialog while the helper thread looks out for either dialog;
+// one that shows up is counted and cancelled so that the call returns.
+int32_t ShowWatched(ShowDialogFn show, int32_t selector, int* dialogsSeen) {
+  std::atomic<bool> done{false};
+  std::atomic<int> seen{0};
+  auto watcher = winetest::OnHelperThread([&] {
+    while (!done) {
+      for (const char* caption : {"VELQ HW setup", "About VELQ"}) {
+        if (HWND d = winetest::FindDialog(caption, 0)) {
+          ++seen;
+          winetest::PressButton(d, IDCANCEL);
+          winetest::WaitForWindowGone(d, 5000);
+        }
+      }
       Sleep(20);
     }
-  }};
-  ~DialogWatch() {
-    stop = true;
-    watcher.join();
-  }
-};
-
-BOOL CALLBACK LookAtWindow(HWND w, LPARAM self) {
-  auto* watch = reinterpret_cast<DialogWatch*>(self);
-  char cls[64] = {};
-  char text[128] = {};
-  GetClassNameA(w, cls, sizeof cls);
-  GetWindowTextA(w, text, sizeof text);
-  if (std::strcmp(cls, "#32770") != 0 || !IsWindowVisible(w)) return TRUE;
-  if (std::strcmp(text, "VELQ HW setup") == 0 || std::strcmp(text, "About VELQ") == 0) {
-    ++watch->dialogs;
-    PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
-  } else if (GetDlgItem(w, IDOK) != nullptr) {
-    // A message box: it has an OK button, the splash has none.
-    ++watch->boxes;
-    PostMessageA(w, WM_COMMAND, IDOK, 0);
-  }
-  return TRUE;
-}
-
-int32_t ErrorCode(const std::vector<uint8_t>& record) {
-  int32_t code;
-  std::memcpy(&code, record.data() + TARNIX_RECORD(errorCode), sizeof code);
-  return code;
+  });
+  int32_t result = show(selector, 0);
+  Sleep(300);  // a dialog would be on screen by now
+  done = true;
+  watcher.wait();
+  *dialogsSeen += seen;
+  return result;
 }
 
 TEST(ShowDialogBeforeInitialisation, RefusedWithoutRecordThenWithCodeFive) {
-  HMODULE module = LoadModule();
-  ASSERT_NE(module, nullptr);
-  auto show = reinterpret_cast<ShowDialogFn>(GetProcAddress(module, "DRV_ShowDialog"));
-  auto init = reinterpret_cast<InitDeviceFn>(GetProcAddress(module, "DRV_InitDevice"));
-  ASSERT_NE(show, nullptr);
-  ASSERT_NE(init, nullptr);
-  DialogWatch watch;
+  auto show = winetest::Get<ShowDialogFn>("DRV_ShowDialog");
+  auto init = winetest::Get<InitDeviceFn>("DRV_InitDevice");
+  winetest::StartMessageBoxWatcher();
+  int dialogs = 0;
 
   // No record handed over yet: nothing to write the code into, no crash.
-  EXPECT_EQ(show(1, 0), 0);
-  EXPECT_EQ(show(99, 0), 0);
+  EXPECT_EQ(ShowWatched(show, 1, &dialogs), 0);
+  EXPECT_EQ(ShowWatched(show, 99, &dialogs), 0);
 
   // A failed initialisation (wrong record version) keeps the record.
-  std::vector<uint8_t> record(sizeof(tarnix::DeviceRecord), 0);
-  int16_t wrongVersion = 16;
-  std::memcpy(record.data(), &wrongVersion, sizeof wrongVersion);
+  winetest::HostRecord record;
+  record.Write<int16_t>(TARNIX_RECORD(structVersion), 16);
   EXPECT_EQ(init(record.data()), 0);
-  EXPECT_EQ(watch.boxes.load(), 1) << "the failed initialisation showed no message";
-  EXPECT_EQ(ErrorCode(record), 0);
+  EXPECT_EQ(winetest::TakeMessageBoxes().size(), 1u) << "the refusal showed no message";
+  EXPECT_EQ(record.Read<int32_t>(TARNIX_RECORD(errorCode)), 0);
 
   for (int32_t selector : {1, 99, 0}) {
-    std::memset(record.data() + TARNIX_RECORD(errorCode), 0, 4);
-    EXPECT_EQ(show(selector, 0), 0) << "selector " << selector;
-    EXPECT_EQ(ErrorCode(record), 5) << "selector " << selector;
+    record.Write<int32_t>(TARNIX_RECORD(errorCode), 0);
+    EXPECT_EQ(ShowWatched(show, selector, &dialogs), 0) << "selector " << selector;
+    EXPECT_EQ(record.Read<int32_t>(TARNIX_RECORD(errorCode)), 5) << "selector " << selector;
   }
-  Sleep(200);
-  EXPECT_EQ(watch.dialogs.load(), 0) << "a dialog was shown before initialisation";
+  EXPECT_EQ(dialogs, 0) << "a dialog was shown before initialisation";
+  EXPECT_TRUE(winetest::TakeMessageBoxes().empty());
 }
 
 }  // namespace
