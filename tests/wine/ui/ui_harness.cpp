@@ -1,6 +1,5 @@
 #include "ui_harness.h"
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -94,33 +93,60 @@ HWND FindThreadDialog(DWORD thread, const char* caption) {
   return request.found;
 }
 
-UserOutcome WithUser(const std::function<int32_t()>& call, const char* caption,
-                     const std::function<void(HWND)>& user, DWORD waitMs) {
-  UserOutcome outcome;
-  std::atomic<bool> callDone{false};
-  DWORD caller = GetCurrentThreadId();
-  // The harness's long-lived helper thread, not a thread of our own: a
-  // thread that ends breaks Wine under qemu-user.
-  std::future<void> watcher = winetest::OnHelperThread([&] {
-    HWND dialog = nullptr;
-    for (DWORD waited = 0; waited < waitMs && !callDone; waited += 20) {
-      dialog = FindThreadDialog(caller, caption);
-      if (dialog != nullptr) break;
-      Sleep(20);
-    }
+namespace {
+
+// The one session of WithUser in progress; the stand-in user runs from a
+// thread timer, which every modal loop (dialog or message box) dispatches.
+struct Session {
+  const char* caption;
+  const std::function<void(HWND)>* user;
+  DWORD caller;
+  UserOutcome* outcome;
+  HWND dialog = nullptr;
+  DWORD firstSeen = 0;
+  DWORD userDone = 0;
+  bool acted = false;
+};
+Session* g_session = nullptr;
+
+VOID CALLBACK UserTick(HWND, UINT, UINT_PTR, DWORD) {
+  Session* s = g_session;
+  if (s == nullptr) return;
+  if (!s->acted) {
+    HWND dialog = FindThreadDialog(s->caller, s->caption);
     if (dialog == nullptr) return;
-    outcome.shown = true;
-    Sleep(100);  // let it paint before the user looks
-    user(dialog);
-    for (int i = 0; i < 250 && IsWindow(dialog) && IsWindowVisible(dialog); ++i) Sleep(20);
-    if (IsWindow(dialog) && IsWindowVisible(dialog)) {
-      outcome.stuck = true;
-      PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    if (s->firstSeen == 0) {
+      s->firstSeen = GetTickCount();
+      return;  // one more tick: let it paint before the user looks
     }
-  });
+    s->acted = true;
+    s->dialog = dialog;
+    s->outcome->shown = true;
+    (*s->user)(dialog);
+    s->userDone = GetTickCount();
+    return;
+  }
+  if (IsWindow(s->dialog) && IsWindowVisible(s->dialog) &&
+      GetTickCount() - s->userDone > 5000 && !s->outcome->stuck) {
+    s->outcome->stuck = true;
+    PostMessageA(s->dialog, WM_COMMAND, IDCANCEL, 0);
+  }
+}
+
+}  // namespace
+
+UserOutcome WithUser(const std::function<int32_t()>& call, const char* caption,
+                     const std::function<void(HWND)>& user) {
+  // No second thread: where Wine runs under qemu-user a second thread that
+  // works windows while the first sits in a modal loop brings the process
+  // down. The user acts from a timer of this thread instead.
+  UserOutcome outcome;
+  Session session{caption, &user, GetCurrentThreadId(), &outcome};
+  g_session = &session;
+  UINT_PTR timer = SetTimer(nullptr, 0, 50, UserTick);
   outcome.result = call();
-  callDone = true;
-  watcher.wait();
+  KillTimer(nullptr, timer);
+  g_session = nullptr;
   return outcome;
 }
 

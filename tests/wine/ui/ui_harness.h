@@ -40,17 +40,18 @@ DialogView ReadDialog(HWND dialog);
 // (nullptr: a dialog without a caption), or nullptr.
 HWND FindThreadDialog(DWORD thread, const char* caption);
 
-// Runs `call` on this thread. Meanwhile a second thread waits up to
-// `waitMs` for a dialog with `caption` to appear and, if one does, runs
-// `user` on it; if the dialog is still there 5 s after `user` returned, it is
-// cancelled and `stuck` is set. `shown` tells whether the dialog appeared.
+// Runs `call` on this thread; while it waits in a modal loop, a stand-in
+// user (a timer of this same thread) finds the dialog with `caption`
+// (nullptr: one without a caption) and runs `user` on it once. If the dialog
+// is still there 5 s after `user` returned, it is cancelled and `stuck` is
+// set. `shown` tells whether the dialog appeared at all.
 struct UserOutcome {
   int32_t result = 0;
   bool shown = false;
   bool stuck = false;
 };
 UserOutcome WithUser(const std::function<int32_t()>& call, const char* caption,
-                     const std::function<void(HWND)>& user, DWORD waitMs = 10000);
+                     const std::function<void(HWND)>& user);
 
 // User actions through window messages.
 void PickEntry(HWND dialog, int comboId, int index);  // CB_SETCURSEL + CBN_SELENDOK
