@@ -98,6 +98,16 @@ std::vector<StoredValue> ValuesOf(const std::string& sheet) {
   return values;
 }
 
+// The module's debug lines since the last take, without the process-entry
+// lines that every thread Wine starts or ends in this process brings.
+Strings Traces() {
+  Strings lines;
+  for (std::string& line : winetest::TakeTraces()) {
+    if (line.rfind("TARNIX:DllMain", 0) != 0) lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
 std::string Settings(int32_t serial, int32_t clock, int32_t gain, int32_t range, int32_t mode) {
   return "SerialNo = " + std::to_string(serial) + ", ClkSrc = " + std::to_string(clock) +
          ", Gain = " + std::to_string(gain) + ", Range = " + std::to_string(range) +
@@ -106,7 +116,10 @@ std::string Settings(int32_t serial, int32_t clock, int32_t gain, int32_t range,
 
 class WorksheetDll : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { serial_ = VELQ_Query(1000000000, 15, 0); }
+  static void SetUpTestSuite() {
+    winetest::Tarnix();  // loaded before any capture starts
+    serial_ = VELQ_Query(1000000000, 15, 0);
+  }
   void SetUp() override {
     for (const char* sheet : {"wine seed", "wine bench", "wine neutral", "wine never saved",
                               "wine foreign", "wine volatile", "wine new"}) {
@@ -124,8 +137,8 @@ class WorksheetDll : public ::testing::Test {
     SetValue("wine seed", "Range", REG_DWORD, Dword(range));
     SetValue("wine seed", "Mode", REG_DWORD, Dword(mode));
     ASSERT_EQ(Get<NameFn>("DRV_LoadWorksheet")("wine seed"), 1);
-    Strings traces = winetest::TakeTraces();
-    ASSERT_EQ(traces.size(), 2u);
+    Strings traces = Traces();
+    ASSERT_EQ(traces.size(), 2u) << ::testing::PrintToString(traces);
     ASSERT_EQ(traces[1], "TARNIX:DRV_LoadWorksheet - " + Settings(serial, clock, gain, range, mode));
   }
 
@@ -138,7 +151,7 @@ TEST_F(WorksheetDll, SaveWritesFiveDwordsThatLoadBringsBack) {
   LoadState(serial_, 1, -1, 1, -1);
 
   ASSERT_EQ(Get<NameFn>("DRV_SaveWorksheet")("wine bench"), 1);
-  EXPECT_EQ(winetest::TakeTraces(),
+  EXPECT_EQ(Traces(),
             (Strings{"TARNIX:DRV_SaveWorksheet - Path = Software\\Morvane\\VELQ\\Sorvik\\wine bench",
                      kWrite, kWrite, kWrite, kWrite, kWrite,
                      "TARNIX:DRV_SaveWorksheet - " + Settings(serial_, 1, -1, 1, -1)}));
@@ -156,7 +169,7 @@ TEST_F(WorksheetDll, SaveWritesFiveDwordsThatLoadBringsBack) {
   LoadState(0, 0, 0, 0, 0);
   ASSERT_EQ(Get<NameFn>("DRV_LoadWorksheet")("wine bench"), 1);
   // Without a record nothing is refilled: the two lines and no more.
-  EXPECT_EQ(winetest::TakeTraces(),
+  EXPECT_EQ(Traces(),
             (Strings{"TARNIX:DRV_LoadWorksheet - Path = Software\\Morvane\\VELQ\\Sorvik\\wine bench",
                      "TARNIX:DRV_LoadWorksheet - " + Settings(serial_, 1, -1, 1, -1)}));
 }
@@ -164,7 +177,7 @@ TEST_F(WorksheetDll, SaveWritesFiveDwordsThatLoadBringsBack) {
 TEST_F(WorksheetDll, NeverSavedNameAndValuesOfOtherProgramsLoadAsTheSystemRegistrySays) {
   LoadState(serial_, 0, 1, 0, 1);
   ASSERT_EQ(Get<NameFn>("DRV_LoadWorksheet")("wine never saved"), 1);
-  Strings traces = winetest::TakeTraces();
+  Strings traces = Traces();
   ASSERT_EQ(traces.size(), 7u);
   EXPECT_EQ(Strings(traces.begin() + 1, traces.end()),
             (Strings{kFailedOpen, kFailedOpen, kFailedOpen, kFailedOpen, kFailedOpen,
@@ -175,7 +188,7 @@ TEST_F(WorksheetDll, NeverSavedNameAndValuesOfOtherProgramsLoadAsTheSystemRegist
   SetValue("wine foreign", "ClockSource", REG_SZ, {'1', '2', '3', '4', 0});
   SetValue("wine foreign", "Gain", REG_BINARY, {0x07, 0x00});
   ASSERT_EQ(Get<NameFn>("DRV_LoadWorksheet")("Wine Foreign"), 1);
-  traces = winetest::TakeTraces();
+  traces = Traces();
   ASSERT_GE(traces.size(), 5u);
   EXPECT_EQ(Strings(traces.begin() + 1, traces.begin() + 5),
             (Strings{kFailedRead, kFailedRead, kFailedRead,
@@ -197,7 +210,7 @@ TEST_F(WorksheetDll, KeyThatCannotBeCreatedStoresNothing) {
     expected.push_back("TARNIX:RegWriteNumber - Failed to create/open key\n");
   }
   expected.push_back("TARNIX:DRV_SaveWorksheet - " + Settings(serial_, 1, 1, 1, 1));
-  EXPECT_EQ(winetest::TakeTraces(), expected);
+  EXPECT_EQ(Traces(), expected);
   EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, (kBase + "wine volatile\\child").c_str(), 0,
                           KEY_QUERY_VALUE, &key),
             ERROR_SUCCESS);
@@ -206,11 +219,11 @@ TEST_F(WorksheetDll, KeyThatCannotBeCreatedStoresNothing) {
 TEST_F(WorksheetDll, NewWorksheetTouchesNeitherSettingsNorRegistry) {
   LoadState(serial_, 1, 0, 1, 0);
   ASSERT_EQ(Get<NameFn>("DRV_SaveWorksheet")("wine new"), 1);
-  winetest::TakeTraces();
+  Traces();
   std::vector<StoredValue> storedBefore = ValuesOf("wine new");
 
   EXPECT_EQ(Get<NoArgFn>("DRV_NewWorksheet")(), 1);
-  EXPECT_EQ(winetest::TakeTraces(), Strings{"TARNIX:DRV_NewWorksheet\n"});
+  EXPECT_EQ(Traces(), Strings{"TARNIX:DRV_NewWorksheet\n"});
   std::vector<StoredValue> storedAfter = ValuesOf("wine new");
   ASSERT_EQ(storedAfter.size(), storedBefore.size());
   for (std::size_t i = 0; i < storedAfter.size(); ++i) {
@@ -218,7 +231,7 @@ TEST_F(WorksheetDll, NewWorksheetTouchesNeitherSettingsNorRegistry) {
   }
   // The settings are still those loaded before.
   ASSERT_EQ(Get<NameFn>("DRV_SaveWorksheet")("wine new"), 1);
-  Strings traces = winetest::TakeTraces();
+  Strings traces = Traces();
   ASSERT_FALSE(traces.empty());
   EXPECT_EQ(traces.back(), "TARNIX:DRV_SaveWorksheet - " + Settings(serial_, 1, 0, 1, 0));
 }
