@@ -32,7 +32,7 @@ struct Opening {
   DWORD elapsedMs = 0;
   devicewine::SplashSeen splash;
   std::vector<std::string> traces;
-  std::vector<winetest::MessageBoxSeen> boxes;
+  std::vector<devicewine::BoxSeen> boxes;
   std::vector<uint8_t> recordAfter;  // the record as the call left it
 };
 
@@ -40,14 +40,13 @@ struct Opening {
 Opening Open(void* record) {
   Opening out;
   winetest::StartTraceCapture();
-  winetest::StartMessageBoxWatcher();
-  devicewine::SplashWatch watch;
+  devicewine::ThreadWindowWatch watch;
   const DWORD start = GetTickCount();
   out.result = Get<InitFn>("DRV_InitDevice")(record);
   out.elapsedMs = GetTickCount() - start;
-  out.splash = watch.Finish(1000);
+  out.splash = watch.splash();
   out.traces = winetest::TakeTraces();
-  out.boxes = winetest::TakeMessageBoxes();
+  out.boxes = watch.TakeBoxes();
   const auto* bytes = static_cast<const uint8_t*>(record);
   out.recordAfter.assign(bytes, bytes + HostRecord::kBytes);
   return out;
@@ -68,7 +67,6 @@ class OpenedDevice : public ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(opening_->result, 1) << "the device did not open; nothing else can be checked";
     winetest::StartTraceCapture();
-    winetest::StartMessageBoxWatcher();
     devicewine::TakeAllocations();
     devicewine::TakeFrees();
   }
@@ -89,9 +87,9 @@ bool OpenedDevice::watching_ = false;
 TEST_F(OpenedDevice, SplashShowsItsTextsAndPictureForTwoSeconds) {
   const Opening& o = *opening_;
   EXPECT_GE(o.elapsedMs, 1950u) << "DRV_InitDevice returned before the splash's two seconds";
-  EXPECT_LT(o.elapsedMs, 15000u);
+  EXPECT_LT(o.elapsedMs, 60000u) << "the splash never closed by itself";
   ASSERT_TRUE(o.splash.found) << "no splash window appeared";
-  EXPECT_GE(o.splash.visibleMs, 1500u);
+  EXPECT_GE(o.splash.visibleMs(), 1500u);
   EXPECT_EQ(o.splash.caption, "");
   EXPECT_EQ(o.splash.style & WS_CAPTION, 0) << "the splash has a title bar";
   EXPECT_NE(o.splash.style & WS_POPUP, 0);
@@ -263,8 +261,9 @@ TEST_F(OpenedDevice, ShowErrorExplainsEveryCodeInAnErrorBox) {
   for (const auto& [code, text] : table) {
     SCOPED_TRACE(code);
     record_->Write<int32_t>(TARNIX_RECORD(errorCode), code);
+    devicewine::ThreadWindowWatch watch;
     EXPECT_EQ(Get<NoArgFn>("DRV_ShowError")(), 1);
-    const std::vector<winetest::MessageBoxSeen> boxes = winetest::TakeMessageBoxes();
+    const std::vector<devicewine::BoxSeen> boxes = watch.TakeBoxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, text);
     EXPECT_EQ(boxes[0].caption, kCaption);

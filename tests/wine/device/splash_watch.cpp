@@ -1,12 +1,13 @@
 #include "splash_watch.h"
 
-#include <cstring>
-
 namespace devicewine {
 
 namespace {
 
 const char kNameLine[] = "VELQ Sorvik Interface Driver";
+constexpr int kMessageTextId = 0xFFFF;  // the text control of a message box
+
+ThreadWindowWatch* g_active = nullptr;
 
 std::string ClassOf(HWND window) {
   char name[64] = {};
@@ -15,23 +16,16 @@ std::string ClassOf(HWND window) {
 }
 
 std::string TextOf(HWND window) {
-  char text[256] = {};
+  char text[512] = {};
   GetWindowTextA(window, text, sizeof text);
   return text;
 }
 
-BOOL CALLBACK FindSplash(HWND window, LPARAM out) {
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  if (pid != GetCurrentProcessId() || ClassOf(window) != "#32770") return TRUE;
-  HWND child = nullptr;
-  while ((child = FindWindowExA(window, child, "Static", nullptr)) != nullptr) {
-    if (TextOf(child) == kNameLine) {
-      *reinterpret_cast<HWND*>(out) = window;
-      return FALSE;
-    }
+bool HasNameLine(HWND dialog) {
+  for (HWND c = GetWindow(dialog, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+    if (TextOf(c) == kNameLine) return true;
   }
-  return TRUE;
+  return false;
 }
 
 void Describe(HWND splash, SplashSeen& seen) {
@@ -42,11 +36,11 @@ void Describe(HWND splash, SplashSeen& seen) {
   GetClientRect(splash, &seen.client);
   seen.expectedClient = RECT{0, 0, 224, 89};
   MapDialogRect(splash, &seen.expectedClient);
-  HWND child = nullptr;
-  while ((child = FindWindowExA(splash, child, "Static", nullptr)) != nullptr) {
-    LONG style = GetWindowLongA(child, GWL_STYLE);
+  for (HWND c = GetWindow(splash, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+    if (_stricmp(ClassOf(c).c_str(), "Static") != 0) continue;
+    LONG style = GetWindowLongA(c, GWL_STYLE);
     if ((style & SS_TYPEMASK) == SS_BITMAP) {
-      HBITMAP bitmap = reinterpret_cast<HBITMAP>(SendMessageA(child, STM_GETIMAGE, IMAGE_BITMAP, 0));
+      HBITMAP bitmap = reinterpret_cast<HBITMAP>(SendMessageA(c, STM_GETIMAGE, IMAGE_BITMAP, 0));
       BITMAP info{};
       if (bitmap != nullptr && GetObjectA(bitmap, sizeof info, &info) != 0) {
         seen.hasPicture = true;
@@ -55,49 +49,68 @@ void Describe(HWND splash, SplashSeen& seen) {
       }
       continue;
     }
-    seen.lines.push_back(TextOf(child));
+    seen.lines.push_back(TextOf(c));
     seen.lineStyles.push_back(style);
   }
 }
 
 }  // namespace
 
-SplashWatch::SplashWatch() {
-  stop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  thread_ = CreateThread(nullptr, 0, &SplashWatch::Run, this, 0, nullptr);
+ThreadWindowWatch::ThreadWindowWatch() {
+  g_active = this;
+  timer_ = SetTimer(nullptr, 0, 20, &ThreadWindowWatch::Tick);
 }
 
-SplashWatch::~SplashWatch() {
-  SetEvent(stop_);
-  WaitForSingleObject(thread_, INFINITE);
-  CloseHandle(thread_);
-  CloseHandle(stop_);
+ThreadWindowWatch::~ThreadWindowWatch() {
+  KillTimer(nullptr, timer_);
+  g_active = nullptr;
 }
 
-DWORD WINAPI SplashWatch::Run(void* self) {
-  auto* watch = static_cast<SplashWatch*>(self);
-  HWND splash = nullptr;
-  DWORD firstSeen = 0;
-  while (WaitForSingleObject(watch->stop_, 10) == WAIT_TIMEOUT) {
-    if (splash == nullptr) {
-      EnumWindows(&FindSplash, reinterpret_cast<LPARAM>(&splash));
-      if (splash == nullptr) continue;
-      firstSeen = GetTickCount();
-      // Let the dialog finish creating its controls before reading them.
-      Sleep(100);
-      if (IsWindow(splash)) Describe(splash, watch->seen_);
-    } else if (!IsWindow(splash) || !IsWindowVisible(splash)) {
-      watch->seen_.visibleMs = GetTickCount() - firstSeen;
-      return 0;
+std::vector<BoxSeen> ThreadWindowWatch::TakeBoxes() {
+  std::vector<BoxSeen> out;
+  out.swap(boxes_);
+  return out;
+}
+
+VOID CALLBACK ThreadWindowWatch::Tick(HWND, UINT, UINT_PTR, DWORD) {
+  if (g_active != nullptr) EnumThreadWindows(GetCurrentThreadId(), &Visit, 0);
+}
+
+BOOL CALLBACK ThreadWindowWatch::Visit(HWND window, LPARAM) {
+  if (g_active != nullptr) g_active->Look(window);
+  return TRUE;
+}
+
+void ThreadWindowWatch::Look(HWND window) {
+  if (!IsWindowVisible(window) || ClassOf(window) != "#32770") return;
+  if (window == splashWindow_) {
+    splash_.lastSeen = GetTickCount();
+    return;
+  }
+  if (splashWindow_ == nullptr && HasNameLine(window)) {
+    splashWindow_ = window;
+    Describe(window, splash_);
+    splash_.firstSeen = splash_.lastSeen = GetTickCount();
+    return;
+  }
+  if (answered_.count(window) != 0 || GetDlgItem(window, kMessageTextId) == nullptr ||
+      GetDlgItem(window, IDOK) == nullptr) {
+    return;
+  }
+  BoxSeen box;
+  box.caption = TextOf(window);
+  box.text = TextOf(GetDlgItem(window, kMessageTextId));
+  HICON errorIcon = LoadIcon(nullptr, IDI_ERROR);
+  for (HWND c = GetWindow(window, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+    if ((GetWindowLongA(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+        _stricmp(ClassOf(c).c_str(), "Static") == 0 &&
+        reinterpret_cast<HICON>(SendMessageA(c, STM_GETICON, 0, 0)) == errorIcon) {
+      box.errorIcon = true;
     }
   }
-  return 0;
-}
-
-SplashSeen SplashWatch::Finish(DWORD timeoutMs) {
-  if (WaitForSingleObject(thread_, timeoutMs) == WAIT_TIMEOUT) SetEvent(stop_);
-  WaitForSingleObject(thread_, INFINITE);
-  return seen_;
+  boxes_.push_back(box);
+  answered_.insert(window);
+  PostMessageA(window, WM_COMMAND, IDOK, 0);
 }
 
 }  // namespace devicewine

@@ -1,10 +1,14 @@
-// Looks for the module's splash while a call runs on another thread: the
-// dialog of this process that carries the driver's name line. Records what
-// a user would see of it and how long it stayed.
+// Watches this thread's windows while a call into the module runs: the
+// splash (recorded as a user would see it) and message boxes (recorded and
+// answered OK). It works from a timer of the calling thread, whose messages
+// the module's modal loops dispatch: where Wine runs under qemu-user, a
+// second thread that works windows while this one sits in a modal loop
+// brings the process down.
 #pragma once
 
 #include <windows.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,22 +26,35 @@ struct SplashSeen {
   LONG pictureHeight = 0;
   RECT client{};                   // client area in pixels
   RECT expectedClient{};           // 224 x 89 dialog units mapped to pixels
-  DWORD visibleMs = 0;             // from first seen to gone
+  DWORD firstSeen = 0;             // tick counts
+  DWORD lastSeen = 0;
+  DWORD visibleMs() const { return lastSeen - firstSeen; }
 };
 
-class SplashWatch {
+struct BoxSeen {
+  std::string caption;
+  std::string text;
+  bool errorIcon = false;
+};
+
+// One at a time, on the thread that calls the module.
+class ThreadWindowWatch {
  public:
-  SplashWatch();   // starts looking at once
-  ~SplashWatch();  // waits for the watcher to finish
-  // Waits until the splash has gone (or `timeoutMs` passed) and answers
-  // what was seen.
-  SplashSeen Finish(DWORD timeoutMs);
+  ThreadWindowWatch();
+  ~ThreadWindowWatch();
+  const SplashSeen& splash() const { return splash_; }
+  std::vector<BoxSeen> TakeBoxes();
 
  private:
-  static DWORD WINAPI Run(void* self);
-  HANDLE thread_;
-  HANDLE stop_;
-  SplashSeen seen_;
+  static VOID CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
+  static BOOL CALLBACK Visit(HWND window, LPARAM self);
+  void Look(HWND window);
+
+  UINT_PTR timer_ = 0;
+  HWND splashWindow_ = nullptr;
+  SplashSeen splash_;
+  std::vector<BoxSeen> boxes_;
+  std::set<HWND> answered_;
 };
 
 }  // namespace devicewine

@@ -9,7 +9,11 @@
 #include <tuple>
 
 #include "velqsim.h"
+#include "wine/device/splash_watch.h"
 #include "wine/support/harness.h"
+
+// The same-thread window watch of the device tests.
+#include "wine/device/splash_watch.cpp"
 
 namespace {
 
@@ -21,7 +25,6 @@ class Refusal : public ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(VELQSIM_Reset(), 0);
     winetest::StartTraceCapture();
-    winetest::StartMessageBoxWatcher();
   }
 
   // Opens on a fresh pattern-filled record; expects the splash's two
@@ -31,10 +34,12 @@ class Refusal : public ::testing::Test {
     std::memset(static_cast<uint8_t*>(record.data()) + 2, 0x5A, winetest::HostRecord::kBytes - 2);
     record.Write<int16_t>(TARNIX_RECORD(structVersion), structVersion);
     VELQSIM_ClearLog();
+    devicewine::ThreadWindowWatch watch;
     const DWORD start = GetTickCount();
     EXPECT_EQ(winetest::Get<InitFn>("DRV_InitDevice")(record.data()), 0);
     EXPECT_GE(GetTickCount() - start, 1950u) << "no two-second splash first";
-    const std::vector<winetest::MessageBoxSeen> boxes = winetest::TakeMessageBoxes();
+    EXPECT_TRUE(watch.splash().found) << "no splash was shown";
+    const std::vector<devicewine::BoxSeen> boxes = watch.TakeBoxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, text);
     EXPECT_EQ(boxes[0].caption, "VELQ Sorvik Interface");
