@@ -49,8 +49,7 @@ int RunLifecycle() {
   module = LoadLibraryA(winetest::TarnixPath().c_str());
   if (module == nullptr || !expect(4, attach)) return 4;
 
-  // Late, since a thread that ends may break this process's link to the
-  // Wine server where Wine runs under qemu-user (see OnHelperThread).
+  // A thread starting and ending: thread attach and detach.
   HANDLE thread = CreateThread(nullptr, 0, EndAtOnce, nullptr, 0, nullptr);
   if (thread == nullptr || WaitForSingleObject(thread, 60000) != WAIT_OBJECT_0) return 5;
   if (!expect(5, {"TARNIX:DllMain\n", "TARNIX:DllMain\n"})) return 5;
@@ -83,7 +82,8 @@ TEST(ProcessEntry, LoadThreadsUnloadReloadAndASecondAttach) {
         // the detach notifications a normal exit would send it.
         TerminateProcess(GetCurrentProcess(), failedStep);
       },
-      // The verdict is the message: the exit itself may crash under qemu.
+      // The verdict is the message: after the refused attach the process's
+      // own end may crash (seen under Wine on qemu-user).
       [](int) { return true; }, "lifecycle: every step traced as expected");
 }
 

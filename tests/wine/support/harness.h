@@ -127,13 +127,10 @@ bool WaitForWindowGone(HWND window, DWORD timeoutMs);
 
 // --- A second thread ------------------------------------------------------
 
-// Runs `work` on the harness's helper thread and returns its future. Use it
-// instead of std::thread or std::async whenever a test needs a second thread
-// (a modal dialog to drive, debug output from another thread): the helper
-// thread lives as long as the process. Where Wine's 32-bit loader runs under
-// qemu-user (machines without 32-bit support in the kernel), a thread that
-// ends breaks the process's connection to the Wine server, and the next
-// system call crashes the process.
+// Runs `work` on the harness's one long-lived helper thread and returns its
+// future: a second thread for a test without starting and ending one (a
+// modal dialog to drive while the test's thread watches). std::thread and
+// std::async work under Wine too.
 std::future<void> OnHelperThread(std::function<void()> work);
 
 // --- The host record ------------------------------------------------------

@@ -1,5 +1,4 @@
-// One long-lived helper thread that runs work for the tests (see
-// OnHelperThread in harness.h for why threads here never end).
+// One long-lived helper thread that runs work for the tests.
 #include <condition_variable>
 #include <deque>
 #include <mutex>
