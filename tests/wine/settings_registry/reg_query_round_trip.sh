@@ -13,8 +13,11 @@ export TARNIX_WINEPREFIX="$prefix"
 "$runner" "$program" --gtest_filter=WorksheetDll.SaveWritesFiveDwordsThatLoadBringsBack
 
 # The module is a 32-bit program: its keys are in the 32-bit registry view.
-out=$(WINEPREFIX="$prefix" WINEDEBUG=-all wine reg query \
-      'HKLM\Software\Morvane\VELQ\Sorvik\wine bench' /reg:32 2>&1 | tr -d '\r')
+# Into a file, not a pipe: the Wine server and desktop started for the
+# command inherit its output and would hold a pipe open long after it ended.
+WINEPREFIX="$prefix" WINEDEBUG=-all wine reg query \
+  'HKLM\Software\Morvane\VELQ\Sorvik\wine bench' /reg:32 >"$prefix/query.txt" 2>&1 </dev/null || true
+out=$(tr -d '\r' <"$prefix/query.txt")
 echo "$out"
 fail=0
 expect() {
