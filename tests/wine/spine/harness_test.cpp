@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <future>
-#include <thread>
 
 #include "wine/support/harness.h"
 
@@ -13,7 +12,7 @@ namespace {
 TEST(Harness, CapturesEachDebugLineExactlyFromEveryThread) {
   winetest::StartTraceCapture();
   OutputDebugStringA("first line");
-  std::thread([] { OutputDebugStringA("from another thread\n"); }).join();
+  winetest::OnHelperThread([] { OutputDebugStringA("from another thread\n"); }).get();
   OutputDebugStringA("");
   winetest::StopTraceCapture();
   OutputDebugStringA("after the stop");
@@ -41,8 +40,9 @@ TEST(Harness, RecordsAndAnswersMessageBoxes) {
 TEST(Harness, LeavesIgnoredDialogsToTheTest) {
   winetest::StartMessageBoxWatcher();
   winetest::IgnoreDialogCaption("Driven by the test");
-  auto shown = std::async(std::launch::async, [] {
-    return MessageBoxA(nullptr, "wait for me", "Driven by the test", MB_OKCANCEL);
+  int answer = 0;
+  auto shown = winetest::OnHelperThread([&answer] {
+    answer = MessageBoxA(nullptr, "wait for me", "Driven by the test", MB_OKCANCEL);
   });
   HWND dialog = winetest::FindDialog("Driven by the test", 20000);
   ASSERT_NE(dialog, nullptr) << "the dialog never appeared";
@@ -51,7 +51,8 @@ TEST(Harness, LeavesIgnoredDialogsToTheTest) {
   EXPECT_TRUE(winetest::TakeMessageBoxes().empty());
   winetest::PressButton(dialog, IDCANCEL);
   EXPECT_TRUE(winetest::WaitForWindowGone(dialog, 20000));
-  EXPECT_EQ(shown.get(), IDCANCEL);
+  shown.get();
+  EXPECT_EQ(answer, IDCANCEL);
   EXPECT_EQ(winetest::FindDialog("No such dialog", 50), nullptr);
 }
 

@@ -127,10 +127,11 @@ bool WaitForWindowGone(HWND window, DWORD timeoutMs);
 
 // --- A second thread ------------------------------------------------------
 
-// Runs `work` on the harness's one long-lived helper thread and returns its
-// future: a second thread for a test without starting and ending one (a
-// modal dialog to drive while the test's thread watches). std::thread and
-// std::async work under Wine too.
+// Runs `work` on a new thread started with CreateThread and returns its
+// future. Use it instead of std::thread or std::async: under Wine on
+// qemu-user (machines whose kernel runs no 32-bit code), a std::thread that
+// ends was seen to crash the test program soon after; CreateThread threads
+// end cleanly.
 std::future<void> OnHelperThread(std::function<void()> work);
 
 // --- The host record ------------------------------------------------------

@@ -131,7 +131,7 @@ void ForgetClosedBoxes() {
   }
 }
 
-void WatchForever() {
+DWORD WINAPI WatchForever(LPVOID) {
   for (;;) {
     EnumWindows(VisitTopLevel, 0);
     ForgetClosedBoxes();
@@ -160,7 +160,10 @@ void StartMessageBoxWatcher() {
     std::lock_guard<std::mutex> lock(State().lock);
     State().boxes.clear();
   }
-  std::call_once(State().watcherStarted, [] { std::thread(WatchForever).detach(); });
+  std::call_once(State().watcherStarted, [] {
+    HANDLE thread = CreateThread(nullptr, 0, WatchForever, nullptr, 0, nullptr);
+    if (thread != nullptr) CloseHandle(thread);
+  });
 }
 
 std::vector<MessageBoxSeen> TakeMessageBoxes() {
