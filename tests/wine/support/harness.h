@@ -127,11 +127,12 @@ bool WaitForWindowGone(HWND window, DWORD timeoutMs);
 
 // --- A second thread ------------------------------------------------------
 
-// Runs `work` on a new thread started with CreateThread and returns its
-// future. Use it instead of std::thread or std::async: under Wine on
-// qemu-user (machines whose kernel runs no 32-bit code), a std::thread that
-// ends was seen to crash the test program soon after; CreateThread threads
-// end cleanly.
+// Runs `work` on the harness's helper thread and returns its future. Use it
+// whenever a test needs a second thread (a modal dialog to drive, debug
+// output from another thread): the helper thread lives as long as the
+// process. Under Wine on qemu-user (machines whose kernel runs no 32-bit
+// code), any thread of a test program that ends, std::thread or
+// CreateThread alike, was seen to crash the program soon after.
 std::future<void> OnHelperThread(std::function<void()> work);
 
 // --- The host record ------------------------------------------------------

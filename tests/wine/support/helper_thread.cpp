@@ -1,44 +1,58 @@
-// Second threads for the tests, started with CreateThread.
-//
-// Under Wine on qemu-user, a std::thread (winpthreads) that ends was seen to
-// crash the process a little later; threads started with CreateThread end
-// cleanly. Test programs therefore start their threads here.
-#include <exception>
-#include <utility>
+// One long-lived helper thread that runs work for the tests (see
+// OnHelperThread in harness.h for why threads here never end). Started
+// with CreateThread, like the box watcher.
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 
 #include "wine/support/harness.h"
 
 namespace winetest {
 namespace {
 
-struct HelperWork {
-  std::function<void()> work;
-  std::promise<void> done;
+// Never destroyed: the thread outlives main().
+struct HelperQueue {
+  std::mutex lock;
+  std::condition_variable ready;
+  std::deque<std::packaged_task<void()>> work;
+  std::once_flag started;
 };
 
-DWORD WINAPI RunHelperWork(LPVOID parameter) {
-  auto* item = static_cast<HelperWork*>(parameter);
-  try {
-    item->work();
-    item->done.set_value();
-  } catch (...) {
-    item->done.set_exception(std::current_exception());
+HelperQueue& Queue() {
+  static HelperQueue* queue = new HelperQueue;
+  return *queue;
+}
+
+DWORD WINAPI Serve(LPVOID) {
+  HelperQueue& queue = Queue();
+  for (;;) {
+    std::packaged_task<void()> task;
+    {
+      std::unique_lock<std::mutex> lock(queue.lock);
+      queue.ready.wait(lock, [&] { return !queue.work.empty(); });
+      task = std::move(queue.work.front());
+      queue.work.pop_front();
+    }
+    task();
   }
-  delete item;
-  return 0;
 }
 
 }  // namespace
 
 std::future<void> OnHelperThread(std::function<void()> work) {
-  auto* item = new HelperWork{std::move(work), {}};
-  std::future<void> done = item->done.get_future();
-  HANDLE thread = CreateThread(nullptr, 0, RunHelperWork, item, 0, nullptr);
-  if (thread == nullptr) {
-    delete item;
-    throw std::runtime_error("CreateThread failed, error " + std::to_string(GetLastError()));
+  HelperQueue& queue = Queue();
+  std::call_once(queue.started, [] {
+    HANDLE thread = CreateThread(nullptr, 0, Serve, nullptr, 0, nullptr);
+    if (thread == nullptr) throw std::runtime_error("CreateThread failed");
+    CloseHandle(thread);
+  });
+  std::packaged_task<void()> task(std::move(work));
+  std::future<void> done = task.get_future();
+  {
+    std::lock_guard<std::mutex> lock(queue.lock);
+    queue.work.push_back(std::move(task));
   }
-  CloseHandle(thread);
+  queue.ready.notify_one();
   return done;
 }
 
