@@ -1,9 +1,8 @@
-// Known gap of the Wine flavour.
-#include <gtest/gtest.h>
-
-TEST(ConcurrencyTest, ConcurrentCallersSeeAConsistentLibrary) {
-  GTEST_SKIP() << "Not run under Wine: on this machine Wine runs under qemu-i386 user "
-                  "emulation, where a program that only starts std::threads around a "
-                  "std::mutex already crashes, without the board library. Checked natively "
-                  "(also under AddressSanitizer) by tests/native/boardsim/concurrency_test.cpp.";
-}
+// Known gap of the Wine flavour: concurrent callers are not checked here.
+//
+// On the test machine Wine runs under qemu-i386 user emulation, where a small
+// program that only starts std::threads around a std::mutex crashes without
+// the board library, and a GTEST_SKIP marker in this executable made the
+// following test crash as well, so this file holds no test. Concurrency is
+// checked natively, also under AddressSanitizer, by
+// tests/native/boardsim/concurrency_test.cpp.
