@@ -23,11 +23,10 @@ demo: setup
 
 test: setup
 	sh scripts/run-tests.sh
-	sh scripts/fuzz.sh 90
 
 # One flavour: build and test it alone.
 native native-asan windows: setup
-	TARNIX_PRESETS=$@ sh scripts/run-tests.sh
+	TARNIX_PRESETS=$@ TARNIX_FUZZ_SECONDS=0 sh scripts/run-tests.sh
 
 clean:
 	rm -rf build/native build/native-asan build/windows build/logs out
