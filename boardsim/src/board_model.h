@@ -37,7 +37,7 @@ struct AnswerKey {
   auto operator<=>(const AnswerKey&) const = default;
 };
 
-struct BoardSpec {
+struct BoardDescription {
   int32_t serial = 0;
   std::string name;
   int32_t type = 0;
@@ -61,7 +61,7 @@ struct WorldSpec {
   int32_t version[3] = {3, 5, 3};  // queries 1, 2, 3
   int32_t operatingSystem = 2;     // query 4
   std::string libraryName = "No board";  // VELQ_StrBoardName for serial 0
-  std::vector<BoardSpec> boards;
+  std::vector<BoardDescription> boards;
   std::map<AnswerKey, int32_t> answers;  // fixed answers from the profile
 };
 

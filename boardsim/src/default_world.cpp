@@ -30,7 +30,7 @@ std::vector<SignalSpec> DefaultSignals(int32_t inputs, int32_t variant) {
 WorldSpec MakeDefaultWorld() {
   WorldSpec world;
 
-  BoardSpec first;
+  BoardDescription first;
   first.serial = 20130017;
   first.name = "VQ-1608 Multifunction";
   first.type = 16;
@@ -52,7 +52,7 @@ WorldSpec MakeDefaultWorld() {
   first.signals = DefaultSignals(first.inputs, 0);
   world.boards.push_back(first);
 
-  BoardSpec second;
+  BoardDescription second;
   second.serial = 20140342;
   second.name = "VQ-3216 High Speed";
   second.type = 32;

@@ -97,7 +97,7 @@ SignalKind ReadSignalKind(const json& value, const std::string& path) {
   Fail(path, "must be one of \"sine\", \"square\", \"ramp\", \"noise\", \"constant\"");
 }
 
-void ReadSignals(const json& value, const std::string& path, BoardSpec& board) {
+void ReadSignals(const json& value, const std::string& path, BoardDescription& board) {
   if (!value.is_array()) Fail(path, "must be an array of signal objects");
   for (size_t i = 0; i < value.size(); ++i) {
     const std::string at = path + "[" + std::to_string(i) + "]";
@@ -141,14 +141,14 @@ void ReadAnswers(const json& value, const std::string& path, const int32_t* fixe
   }
 }
 
-BoardSpec ReadBoard(const json& value, const std::string& path, size_t index,
+BoardDescription ReadBoard(const json& value, const std::string& path, size_t index,
                     std::map<AnswerKey, int32_t>& answers) {
   const json& entry = ObjectAt(value, path);
   RejectUnknownKeys(entry, path,
                     {"serial", "name", "type", "revision", "manufactured", "version", "maxRate",
                      "inputs", "gains", "ranges", "analogOutputs", "counters", "counterRate",
                      "digitalPorts", "portWidth", "fifoCapacity", "signals", "answers"});
-  BoardSpec board;
+  BoardDescription board;
   if (!entry.contains("serial")) Fail(path, "needs \"serial\"");
   board.serial = IntegerIn(entry["serial"], path + ".serial", 1, kLibrarySerial - 1);
   board.name = "VQ board " + std::to_string(board.serial);
@@ -244,7 +244,7 @@ WorldSpec ReadWorld(const json& root) {
     std::set<int32_t> serials;
     for (size_t i = 0; i < boards.size(); ++i) {
       const std::string path = "boards[" + std::to_string(i) + "]";
-      BoardSpec board = ReadBoard(boards[i], path, i, world.answers);
+      BoardDescription board = ReadBoard(boards[i], path, i, world.answers);
       if (!serials.insert(board.serial).second) Fail(path + ".serial", "serial number used twice");
       world.boards.push_back(std::move(board));
     }

@@ -121,15 +121,15 @@ void InstallWorld(SimState& state, WorldSpec world) {
   state.lastGetDataBuffer = nullptr;
   state.log.Clear();
   const int64_t now = NowUs(state);
-  for (const BoardSpec& spec : state.world.boards) {
+  for (const BoardDescription& description : state.world.boards) {
     BoardState board;
-    board.spec = spec;
-    board.fifoCapacity = spec.fifoCapacity;
-    board.analogOutputs.assign(static_cast<size_t>(spec.analogOutputs), 0);
-    board.ports.assign(static_cast<size_t>(spec.digitalPorts), 0);
-    board.counters.resize(static_cast<size_t>(spec.counters));
-    for (size_t i = 0; i < board.counters.size() && i < spec.counterRates.size(); ++i) {
-      board.counters[i].rate = spec.counterRates[i];
+    board.description = description;
+    board.fifoCapacity = description.fifoCapacity;
+    board.analogOutputs.assign(static_cast<size_t>(description.analogOutputs), 0);
+    board.ports.assign(static_cast<size_t>(description.digitalPorts), 0);
+    board.counters.resize(static_cast<size_t>(description.counters));
+    for (size_t i = 0; i < board.counters.size() && i < description.counterRates.size(); ++i) {
+      board.counters[i].rate = description.counterRates[i];
     }
     board.countersLastUs = now;
     state.boards.push_back(std::move(board));
@@ -147,7 +147,7 @@ void InstallRefusal(SimState& state, const std::string& reason) {
 
 BoardState* FindBoard(SimState& state, int32_t serial) {
   for (BoardState& board : state.boards) {
-    if (board.spec.serial == serial) return &board;
+    if (board.description.serial == serial) return &board;
   }
   return nullptr;
 }
@@ -215,9 +215,9 @@ int64_t TakeSamples(BoardState& board, int32_t* buffer, int64_t count) {
 }
 
 int32_t InputValue(const BoardState& board, int32_t channel, double seconds) {
-  if (channel < 0 || static_cast<size_t>(channel) >= board.spec.signals.size()) return 0;
-  const uint32_t seed = static_cast<uint32_t>(board.spec.serial) * 131u + static_cast<uint32_t>(channel);
-  return SignalValue(board.spec.signals[static_cast<size_t>(channel)], seconds, seed);
+  if (channel < 0 || static_cast<size_t>(channel) >= board.description.signals.size()) return 0;
+  const uint32_t seed = static_cast<uint32_t>(board.description.serial) * 131u + static_cast<uint32_t>(channel);
+  return SignalValue(board.description.signals[static_cast<size_t>(channel)], seconds, seed);
 }
 
 int32_t StreamSample(const BoardState& board, uint64_t index) {

@@ -51,7 +51,7 @@ struct CounterState {
 };
 
 struct BoardState {
-  BoardSpec spec;
+  BoardDescription description;
   AdScan scan;
   int64_t fifoCapacity = kDefaultFifoCapacity;
   std::vector<int32_t> analogOutputs;  // last microvolts per output

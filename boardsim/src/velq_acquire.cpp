@@ -39,17 +39,17 @@ void RememberAdConfig(SimState& state, int32_t serial, const int32_t* rate, int3
   state.haveAdConfig = true;
 }
 
-bool GainCodeFits(const BoardSpec& spec, int32_t code) {
+bool GainCodeFits(const BoardDescription& description, int32_t code) {
   if (code < 0 || code > 0xFFFF) return false;
   const size_t range = static_cast<size_t>(code >> 8);
   const size_t gain = static_cast<size_t>(code & 0xFF);
-  return range < spec.rangeKinds.size() && gain < spec.gainSpans.size();
+  return range < description.rangeKinds.size() && gain < description.gainSpans.size();
 }
 
 int32_t Configure(BoardState& board, const int32_t* rateAddress, int32_t clockSource,
                   int32_t mode, int32_t reserved, const int32_t* channels,
                   const int32_t* gainCodes, int32_t count) {
-  const BoardSpec& spec = board.spec;
+  const BoardDescription& description = board.description;
   if (rateAddress == nullptr || channels == nullptr || gainCodes == nullptr) return kNullPointer;
   if (board.scan.running) return kAdRunning;
   if (reserved != 0) return kBadReserved;
@@ -60,18 +60,18 @@ int32_t Configure(BoardState& board, const int32_t* rateAddress, int32_t clockSo
   // Normal mode: rate is samples per second. Burst mode: scans per second,
   // and the whole scan must still fit the converter's maximum.
   const int64_t perSecond = mode == 1 ? int64_t{rate} * count : int64_t{rate};
-  if (rate < 1 || perSecond > spec.maxRate) return kBadRate;
+  if (rate < 1 || perSecond > description.maxRate) return kBadRate;
   std::vector<int32_t> list(static_cast<size_t>(count));
   std::vector<int32_t> codes(static_cast<size_t>(count));
   for (int32_t i = 0; i < count; ++i) {
     list[static_cast<size_t>(i)] = ReadInt(channels + i);
     codes[static_cast<size_t>(i)] = ReadInt(gainCodes + i);
-    if (list[static_cast<size_t>(i)] < 0 || list[static_cast<size_t>(i)] >= spec.inputs) {
+    if (list[static_cast<size_t>(i)] < 0 || list[static_cast<size_t>(i)] >= description.inputs) {
       return kBadChannel;
     }
   }
   for (int32_t code : codes) {
-    if (!GainCodeFits(spec, code)) return kBadGainCode;
+    if (!GainCodeFits(description, code)) return kBadGainCode;
   }
   AdScan& scan = board.scan;
   scan = AdScan{};

@@ -47,37 +47,37 @@ int32_t LibraryAnswer(SimState& state, int32_t code, int32_t param) {
     case kBoardCount: return static_cast<int32_t>(state.boards.size());
     case kBoardSerial:
       if (param < 0 || static_cast<size_t>(param) >= state.boards.size()) return kBadParameter;
-      return state.boards[static_cast<size_t>(param)].spec.serial;
+      return state.boards[static_cast<size_t>(param)].description.serial;
     default:
       return IsBoardQuery(code) ? kWrongTarget : kUnknownQuery;
   }
 }
 
 int32_t BoardAnswer(SimState& state, BoardState& board, int32_t code, int32_t param) {
-  const BoardSpec& spec = board.spec;
+  const BoardDescription& description = board.description;
   switch (code) {
-    case kBoardType: return spec.type;
-    case kRevision: return spec.revision;
-    case kDatePart12: return spec.manufactured[0];
-    case kDatePart13: return spec.manufactured[1];
-    case kDatePart14: return spec.manufactured[2];
-    case kBoardVersionMajor: return spec.version[0];
-    case kBoardVersionMinor: return spec.version[1];
-    case kBoardVersionBuild: return spec.version[2];
-    case kMaxAdRate: return spec.maxRate;
+    case kBoardType: return description.type;
+    case kRevision: return description.revision;
+    case kDatePart12: return description.manufactured[0];
+    case kDatePart13: return description.manufactured[1];
+    case kDatePart14: return description.manufactured[2];
+    case kBoardVersionMajor: return description.version[0];
+    case kBoardVersionMinor: return description.version[1];
+    case kBoardVersionBuild: return description.version[2];
+    case kMaxAdRate: return description.maxRate;
     case kAdState: return board.scan.running ? tarnix::velq::kAdRunning : 0;
     case kOverrunA: Settle(state, board); return board.scan.lostSamples;
     case kOverrunB: Settle(state, board); return board.scan.bufferOverrun;
     case kSamplesWaiting:
       Settle(state, board);
       return static_cast<int32_t>(std::min<int64_t>(board.scan.waiting, INT32_MAX));
-    case kGainCount: return SizeOf(spec.gainSpans);
-    case kGainSpan: return TableEntry(spec.gainSpans, param);
-    case kRangeCount: return SizeOf(spec.rangeKinds);
-    case kRangeKind: return TableEntry(spec.rangeKinds, param);
-    case kAnalogOutputs: return spec.analogOutputs;
-    case kCounters: return spec.counters;
-    case kDigitalPorts: return spec.digitalPorts;
+    case kGainCount: return SizeOf(description.gainSpans);
+    case kGainSpan: return TableEntry(description.gainSpans, param);
+    case kRangeCount: return SizeOf(description.rangeKinds);
+    case kRangeKind: return TableEntry(description.rangeKinds, param);
+    case kAnalogOutputs: return description.analogOutputs;
+    case kCounters: return description.counters;
+    case kDigitalPorts: return description.digitalPorts;
     default:
       return IsLibraryQuery(code) ? kWrongTarget : kUnknownQuery;
   }
@@ -124,7 +124,7 @@ extern "C" TARNIX_EXPORT int32_t TARNIX_WINAPI VELQ_StrBoardName(int32_t serial,
     if (named != state.names.end()) {
       CopyTerminated(text, kBoardNameBytes, named->second.c_str());
     } else if (board != nullptr) {
-      CopyTerminated(text, kBoardNameBytes, board->spec.name.c_str());
+      CopyTerminated(text, kBoardNameBytes, board->description.name.c_str());
     } else if (serial == 0) {
       CopyTerminated(text, kBoardNameBytes, state.world.libraryName.c_str());
     } else if (serial == kLibrarySerial) {

@@ -17,8 +17,8 @@ bool InTable(int32_t index, size_t size) {
   return index >= 0 && static_cast<size_t>(index) < size;
 }
 
-uint32_t PortMask(const BoardSpec& spec) {
-  return spec.portWidth >= 32 ? 0xFFFFFFFFu : (uint32_t{1} << spec.portWidth) - 1u;
+uint32_t PortMask(const BoardDescription& description) {
+  return description.portWidth >= 32 ? 0xFFFFFFFFu : (uint32_t{1} << description.portWidth) - 1u;
 }
 
 // Runs `act` on the board named by `serial` unless the call is intercepted.
@@ -60,7 +60,7 @@ extern "C" TARNIX_EXPORT int32_t TARNIX_WINAPI VELQ_DioWrite(int32_t serial, int
   const int32_t result = WithBoard(state, "VELQ_DioWrite", serial, [&](BoardState& board) {
     if (!InTable(port, board.ports.size())) return int32_t{kBadPort};
     // Like a real port, bits beyond its width are not driven.
-    board.ports[static_cast<size_t>(port)] = static_cast<uint32_t>(value) & PortMask(board.spec);
+    board.ports[static_cast<size_t>(port)] = static_cast<uint32_t>(value) & PortMask(board.description);
     return int32_t{kOk};
   });
   state.log.Add("VELQ_DioWrite(%d, %d, %d) = %d", serial, port, value, result);

@@ -189,8 +189,8 @@ VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SetSignal(int32_t serial, int32_t chan
   auto lock = Lock();
   BoardState* board = FindBoard(State(), serial);
   if (board == nullptr) return kUnknownSerial;
-  if (channel < 0 || channel >= board->spec.inputs) return kBadChannel;
-  SignalSpec& signal = board->spec.signals[static_cast<size_t>(channel)];
+  if (channel < 0 || channel >= board->description.inputs) return kBadChannel;
+  SignalSpec& signal = board->description.signals[static_cast<size_t>(channel)];
   signal.kind = static_cast<SignalKind>(kind);
   signal.amplitude = amplitudeMicrovolts;
   signal.offset = offsetMicrovolts;
@@ -204,7 +204,7 @@ VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SignalAt(int32_t serial, int32_t chann
   auto lock = Lock();
   BoardState* board = FindBoard(State(), serial);
   if (board == nullptr) return kUnknownSerial;
-  if (channel < 0 || channel >= board->spec.inputs) return kBadChannel;
+  if (channel < 0 || channel >= board->description.inputs) return kBadChannel;
   *microvolts = InputValue(*board, channel, seconds);
   return kOk;
 }
