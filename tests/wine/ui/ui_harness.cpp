@@ -36,8 +36,16 @@ std::string WindowText(HWND window) {
   return text;
 }
 
+struct Collecting {
+  HWND owner;
+  DialogView controls;
+};
+
 BOOL CALLBACK CollectChild(HWND child, LPARAM param) {
-  auto* view = reinterpret_cast<DialogView*>(param);
+  auto* view = reinterpret_cast<Collecting*>(param);
+  // Only the dialog's own controls: a combo box's edit field is a child of
+  // the combo box with an id of its own (1001) that must not shadow ours.
+  if (GetAncestor(child, GA_PARENT) != view->owner) return TRUE;
   int id = GetDlgCtrlID(child);
   if (id <= 0 || id == 0xFFFF) return TRUE;
   ControlView c;
@@ -58,7 +66,7 @@ BOOL CALLBACK CollectChild(HWND child, LPARAM param) {
       c.entries.emplace_back(entry);
     }
   }
-  (*view)[id] = c;
+  view->controls[id] = c;
   return TRUE;
 }
 
@@ -82,9 +90,9 @@ BOOL CALLBACK MatchDialog(HWND window, LPARAM param) {
 }  // namespace
 
 DialogView ReadDialog(HWND dialog) {
-  DialogView view;
+  Collecting view{dialog, {}};
   EnumChildWindows(dialog, CollectChild, reinterpret_cast<LPARAM>(&view));
-  return view;
+  return view.controls;
 }
 
 HWND FindThreadDialog(DWORD thread, const char* caption) {
