@@ -54,20 +54,29 @@ void FillADRange(platform::WindowHandle dialog) {
   platform::ComboSelect(dialog, IDC_RANGE_LIST, g_state.range);
 }
 
+namespace {
+
+// The clock-source and mode lists hold two fixed entries each; only their
+// list, trace line, texts and current setting differ.
+void FillTwoEntryList(platform::WindowHandle dialog, int listId, const char* traceLine,
+                      const char* first, const char* second, int32_t selection) {
+  platform::ComboReset(dialog, listId);
+  Trace(traceLine);
+  platform::ComboAdd(dialog, listId, first);
+  platform::ComboAdd(dialog, listId, second);
+  platform::ComboSelect(dialog, listId, selection);
+}
+
+}  // namespace
+
 void FillClkSrc(platform::WindowHandle dialog) {
-  platform::ComboReset(dialog, IDC_CLOCK_LIST);
-  Trace("TARNIX - FillClkSrc\n");
-  platform::ComboAdd(dialog, IDC_CLOCK_LIST, "Internal Clock");
-  platform::ComboAdd(dialog, IDC_CLOCK_LIST, "External Clock");
-  platform::ComboSelect(dialog, IDC_CLOCK_LIST, g_state.clockSource);
+  FillTwoEntryList(dialog, IDC_CLOCK_LIST, "TARNIX - FillClkSrc\n", "Internal Clock",
+                   "External Clock", g_state.clockSource);
 }
 
 void FillADMode(platform::WindowHandle dialog) {
-  platform::ComboReset(dialog, IDC_MODE_LIST);
-  Trace("TARNIX - FillADMode\n");
-  platform::ComboAdd(dialog, IDC_MODE_LIST, "Normal Mode");
-  platform::ComboAdd(dialog, IDC_MODE_LIST, "Burst Mode");
-  platform::ComboSelect(dialog, IDC_MODE_LIST, g_state.mode);
+  FillTwoEntryList(dialog, IDC_MODE_LIST, "TARNIX - FillADMode\n", "Normal Mode", "Burst Mode",
+                   g_state.mode);
 }
 
 void FillADGain(platform::WindowHandle dialog) {
