@@ -1,10 +1,10 @@
 #!/bin/sh
 # Installs what building and testing need on a fresh Debian machine: the
-# mingw-w64 cross compiler, 32-bit Wine, Xvfb and the libraries of both
-# flavours. Does nothing when everything is already there.
+# mingw-w64 cross compilers (32- and 64-bit), 32- and 64-bit Wine, Xvfb and
+# the libraries of every flavour. Does nothing when everything is already there.
 set -e
 need=""
-for cmd in i686-w64-mingw32-g++-posix wine xvfb-run cmake g++ clang convert rsvg-convert; do
+for cmd in i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix wine xvfb-run cmake g++ clang convert rsvg-convert; do
   command -v "$cmd" >/dev/null 2>&1 || need=1
 done
 for hdr in /usr/include/nlohmann/json.hpp /usr/include/CLI/CLI.hpp \
@@ -16,6 +16,7 @@ done
 dpkg -s wine32:i386 >/dev/null 2>&1 || need=1
 dpkg -s libclang-rt-14-dev >/dev/null 2>&1 || need=1
 [ -x /usr/bin/qemu-i386-static ] || need=1
+[ -x /usr/lib/wine/wine64 ] || need=1
 
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
@@ -25,7 +26,8 @@ if [ -n "$need" ]; then
   $SUDO apt-get update -q
   $SUDO apt-get install -y -q --no-install-recommends \
     cmake make g++ clang libclang-rt-14-dev \
-    g++-mingw-w64-i686-posix wine wine32:i386 wine64 xvfb xauth imagemagick \
+    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \
+    wine wine32:i386 wine64 xvfb xauth imagemagick \
     libgtest-dev googletest libbenchmark-dev nlohmann-json3-dev libcli11-dev \
     libdivide-dev libsqlite3-dev sqlite3 ca-certificates qemu-user-static \
     librsvg2-bin
