@@ -2,8 +2,9 @@
 #   make demo   install what is missing, build the native flavour and run an
 #               acquisition from the simulated board with the host exerciser
 #   make test   install what is missing, build every flavour (native,
-#               native-asan, windows) and run every test; one summary line
-.PHONY: all demo test setup native native-asan windows clean
+#               native-asan, windows, windows64) and run every test; one
+#               summary line
+.PHONY: all demo test setup native native-asan windows windows64 clean
 
 all: demo
 
@@ -25,8 +26,8 @@ test: setup
 	sh scripts/run-tests.sh
 
 # One flavour: build and test it alone.
-native native-asan windows: setup
+native native-asan windows windows64: setup
 	TARNIX_PRESETS=$@ TARNIX_FUZZ_SECONDS=0 sh scripts/run-tests.sh
 
 clean:
-	rm -rf build/native build/native-asan build/windows build/logs out
+	rm -rf build/native build/native-asan build/windows build/windows64 build/logs out
