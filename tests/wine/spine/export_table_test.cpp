@@ -66,9 +66,9 @@ struct ExportDirectory {
 
 const BYTE* Image() { return reinterpret_cast<const BYTE*>(winetest::Tarnix()); }
 
-const IMAGE_NT_HEADERS32* Headers() {
+const IMAGE_NT_HEADERS* Headers() {
   auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(Image());
-  return reinterpret_cast<const IMAGE_NT_HEADERS32*>(Image() + dos->e_lfanew);
+  return reinterpret_cast<const IMAGE_NT_HEADERS*>(Image() + dos->e_lfanew);
 }
 
 ExportDirectory ReadExports() {
@@ -138,9 +138,9 @@ TEST(ExportTable, ImportsOnlySystemLibrariesAndTheBoardLibraryByPlainNames) {
     bool systemOrBoard = allowed.count(upper) != 0 || upper.rfind("API-MS-WIN-", 0) == 0;
     EXPECT_TRUE(systemOrBoard) << "tarnix.dll needs " << dll;
     if (upper != "VLQAPI.DLL") continue;
-    auto thunk = reinterpret_cast<const IMAGE_THUNK_DATA32*>(Image() + imports->OriginalFirstThunk);
+    auto thunk = reinterpret_cast<const IMAGE_THUNK_DATA*>(Image() + imports->OriginalFirstThunk);
     for (; thunk->u1.AddressOfData != 0; ++thunk) {
-      ASSERT_FALSE(thunk->u1.Ordinal & IMAGE_ORDINAL_FLAG32) << "imported by ordinal";
+      ASSERT_FALSE(thunk->u1.Ordinal & IMAGE_ORDINAL_FLAG) << "imported by ordinal";
       auto byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(Image() + thunk->u1.AddressOfData);
       boardImports.emplace_back(reinterpret_cast<const char*>(byName->Name));
     }

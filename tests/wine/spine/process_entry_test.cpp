@@ -56,7 +56,7 @@ int RunLifecycle() {
 
   // The system would never attach twice; call the entry point directly.
   auto image = reinterpret_cast<const BYTE*>(module);
-  auto headers = reinterpret_cast<const IMAGE_NT_HEADERS32*>(
+  auto headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(
       image + reinterpret_cast<const IMAGE_DOS_HEADER*>(image)->e_lfanew);
   auto entry = reinterpret_cast<BOOL(WINAPI*)(HINSTANCE, DWORD, LPVOID)>(
       const_cast<BYTE*>(image) + headers->OptionalHeader.AddressOfEntryPoint);
