@@ -2,21 +2,23 @@
 # Saves a worksheet with the real tarnix.dll in a Wine prefix made for this
 # run only, then reads the worksheet key back with Wine's own "reg query":
 # the values must be there as a separate program sees them.
-#   reg_query_round_trip.sh <wine-run.sh> <wine_settings_tests.exe>
+#   reg_query_round_trip.sh <wine-run.sh> <wine_settings_tests.exe> [32|64]
 set -eu
 runner=$1
 program=$2
+bits=${3:-32}
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/tarnix-settings-prefix.XXXXXX")
 trap 'WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true; rm -rf "$prefix"' EXIT
 export TARNIX_WINEPREFIX="$prefix"
 
 "$runner" "$program" --gtest_filter=WorksheetDll.SaveWritesFiveDwordsThatLoadBringsBack
 
-# The module is a 32-bit program: its keys are in the 32-bit registry view.
+# The module's keys are in the registry view of its own width (the 32-bit
+# module's under the 32-bit view, the 64-bit module's under the 64-bit one).
 # Into a file, not a pipe: the Wine server and desktop started for the
 # command inherit its output and would hold a pipe open long after it ended.
 WINEPREFIX="$prefix" WINEDEBUG=-all wine reg query \
-  'HKLM\Software\Morvane\VELQ\Sorvik\wine bench' /reg:32 >"$prefix/query.txt" 2>&1 </dev/null || true
+  'HKLM\Software\Morvane\VELQ\Sorvik\wine bench' /reg:$bits >"$prefix/query.txt" 2>&1 </dev/null || true
 out=$(tr -d '\r' <"$prefix/query.txt")
 echo "$out"
 fail=0
