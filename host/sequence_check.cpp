@@ -104,6 +104,14 @@ void SequenceCheck::FeedOne(size_t position, int32_t code) {
       track.top = last;
       track.period = track.sinceWrap;
       track.zeroStepLearned = track.crossedZero;
+    } else if (track.topKnown && last == track.top && track.periodClean &&
+               track.sinceWrap > track.period) {
+      // A loss only shortens a period: the one first learned lacked a sample
+      // (one of the two codes at zero, the only loss a first period hides).
+      Break(position, false, code, "an earlier period was " +
+                                       std::to_string(track.sinceWrap - track.period) + " short");
+      track.period = track.sinceWrap;
+      track.zeroStepLearned = track.crossedZero;
     } else if (track.topKnown &&
                (last != track.top || (track.periodClean && track.sinceWrap != track.period))) {
       Break(position, false, code, "wrapped early: the top is " + std::to_string(track.top));
