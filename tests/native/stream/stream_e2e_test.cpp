@@ -155,6 +155,15 @@ TEST(StreamE2e, RecordedCsvAndWavReplayToTheSameCodes) {
   HostResult refused = RunHost({"--board-config", replay, "info"});
   EXPECT_NE(refused.exitCode, 0);
   EXPECT_HAS(refused.err, "boards[0].signals[0].file: \"" + recorded + "\": no column \"ch7_V\"");
+  // So is a WAV of a sample format the board does not play.
+  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_U8;
+  file = sf_open(wav.c_str(), SFM_WRITE, &info);
+  ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+  sf_writef_short(file, frames.data(), 4);
+  sf_close(file);
+  refused = RunHost({"--board-config", wavBoard, "info"});
+  EXPECT_NE(refused.exitCode, 0);
+  EXPECT_HAS(refused.err, "\": sample format not supported (16, 24 or 32-bit PCM or 32-bit float only)");
   for (const std::string& path : {recorded, back, wav, wavOut}) std::remove(path.c_str());
 }
 
