@@ -42,7 +42,7 @@ int32_t DefaultBufferSize(const AcquireSettings& s) {
 }
 
 AcquireOutcome RunAcquisition(Session& session, const AcquireSettings& s, ProgressDisplay& display,
-                              Recording* recording) {
+                              Recording* recording, SequenceCheck* check) {
   const DriverApi& api = session.api();
   tarnix::RecordRef record = session.record();
   AcquireOutcome outcome;
@@ -67,6 +67,7 @@ AcquireOutcome RunAcquisition(Session& session, const AcquireSettings& s, Progre
   recording->codes.clear();
 
   double started = MonotonicSeconds();
+  const double cpuStarted = ProcessCpuSeconds();
   if (api.StartMeas() == 0) {
     outcome.exitCode = session.Fail("DRV_StartMeas");
     api.StopMeas();  // back to idle, as the host does after a failed start
@@ -80,10 +81,11 @@ AcquireOutcome RunAcquisition(Session& session, const AcquireSettings& s, Progre
   progress.targetBlocks = s.blocks.value_or(0);
   double lastBlock = started;
   while (true) {
-    double scans = static_cast<double>(recording->codes.size() / channels);
+    double scans = static_cast<double>(static_cast<size_t>(outcome.samples) / channels);
     if (s.blocks ? progress.blocks >= *s.blocks : scans >= scansWanted) break;
     int32_t ready = api.GetInputBufStatus();
     progress.fillPercent = ReadInfo<uint32_t>(api.GetMeasInfoEx(), kFillPercentOffset);
+    outcome.peakFillPercent = std::max(outcome.peakFillPercent, progress.fillPercent);
     if (ready == 0) {
       if (MonotonicSeconds() - lastBlock > s.timeout) {
         display.Finish(progress);
@@ -102,21 +104,27 @@ AcquireOutcome RunAcquisition(Session& session, const AcquireSettings& s, Progre
     const int16_t* block = api.GetInputBuf();
     int32_t delivered = record.get<int32_t>(TARNIX_RECORD(blockSize));
     delivered = std::clamp(delivered, 0, s.blockSize);
-    if (block != nullptr) recording->codes.insert(recording->codes.end(), block, block + delivered);
+    if (block == nullptr) delivered = 0;
+    if (delivered > 0 && s.keepSamples) {
+      recording->codes.insert(recording->codes.end(), block, block + delivered);
+    }
+    if (delivered > 0 && check != nullptr) check->Feed(block, static_cast<size_t>(delivered));
+    outcome.samples += delivered;
     record.set<int32_t>(TARNIX_RECORD(blockSize), s.blockSize);
     api.AdvanceInputBuf();
+    if (s.hostDelayMs > 0) SleepMilliseconds(s.hostDelayMs);
     lastBlock = MonotonicSeconds();
     ++progress.blocks;
-    progress.samples = static_cast<int64_t>(recording->codes.size());
+    progress.samples = outcome.samples;
     progress.fraction = s.blocks ? static_cast<double>(progress.blocks) / *s.blocks
-                                 : static_cast<double>(recording->codes.size() / channels) /
+                                 : static_cast<double>(static_cast<size_t>(outcome.samples) / channels) /
                                        std::max(scansWanted, 1.0);
     if (ReadInfo<int32_t>(api.GetMeasInfoEx(), kStateWordOffset) != kMeasuring) {
       // The module stopped the measurement itself: an overrun.
       ++progress.overruns;
       outcome.overrun = true;
       display.Finish(progress);
-      session.ReportBoxes();
+      session.ReportBoxes(&outcome.overrunMessages);
       std::fprintf(stderr, "error: the measurement was stopped by an overrun after %d blocks\n",
                    progress.blocks);
       outcome.exitCode = kExitDriver;
@@ -127,6 +135,7 @@ AcquireOutcome RunAcquisition(Session& session, const AcquireSettings& s, Progre
   if (outcome.exitCode == kExitOk) display.Finish(progress);
   api.StopMeas();
   outcome.seconds = MonotonicSeconds() - started;
+  outcome.cpuSeconds = ProcessCpuSeconds() - cpuStarted;
   return outcome;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "progress.h"
+#include "sequence_check.h"
 #include "session.h"
 #include "signal_stats.h"
 
@@ -24,6 +25,8 @@ struct AcquireSettings {
   std::optional<int> blocks;       // stop after this many blocks...
   std::optional<double> duration;  // ...or after this many seconds of scans
   double timeout = 5;              // seconds without a block before giving up
+  int hostDelayMs = 0;             // a slow host: wait this long after each block
+  bool keepSamples = true;         // false: only count and check them (long runs)
 };
 
 // Buffer size chosen when none is given: room for several blocks and for
@@ -34,11 +37,17 @@ struct AcquireOutcome {
   int exitCode = kExitOk;
   bool overrun = false;     // the module stopped the measurement on overrun
   double seconds = 0;       // wall time from start to stop
+  double cpuSeconds = 0;    // processor time of this process over the same span
+  int64_t samples = 0;      // samples delivered by the module
+  uint32_t peakFillPercent = 0;  // highest fill percentage the module reported
+  std::vector<std::string> overrunMessages;  // what the module showed on overrun
 };
 
 // Runs the measurement; the samples land in `recording` (also on failure,
-// as far as they came). Progress goes to `display`.
+// as far as they came) unless settings.keepSamples is false, and each block
+// goes through `check` when one is given. Progress goes to `display`.
 AcquireOutcome RunAcquisition(Session& session, const AcquireSettings& settings,
-                              ProgressDisplay& display, Recording* recording);
+                              ProgressDisplay& display, Recording* recording,
+                              SequenceCheck* check = nullptr);
 
 }  // namespace host

@@ -24,6 +24,9 @@ struct AcquireOptions {
   std::string csv;
   std::string plot;
   std::string worksheet;
+  bool checkSequence = false;
+  int hostDelayMs = 0;
+  bool countOnly = false;
 };
 
 void PrintStats(const Recording& recording) {
@@ -59,6 +62,37 @@ int WriteOutputs(const AcquireOptions& o, const Recording& recording) {
   return kExitOk;
 }
 
+void PrintCheck(const SequenceCheck& check) {
+  std::printf("\nsequence check:\n%8s %12s %8s %8s %6s\n", "channel", "checked", "gaps", "repeats",
+              "step");
+  for (const ChannelContinuity& c : check.channels()) {
+    std::printf("%8d %12lld %8lld %8lld %6d\n", c.channel, static_cast<long long>(c.checked),
+                static_cast<long long>(c.gaps), static_cast<long long>(c.repeats), c.step);
+  }
+  for (const ChannelContinuity& c : check.channels()) {
+    if (!c.firstFault.empty()) std::printf("  channel %d, first fault: %s\n", c.channel, c.firstFault.c_str());
+  }
+  if (check.faults() == 0) {
+    std::printf("sequence check passed: %lld samples checked\n", static_cast<long long>(check.checked()));
+  } else {
+    std::printf("sequence check FAILED: %lld fault(s) in %lld samples checked\n",
+                static_cast<long long>(check.faults()), static_cast<long long>(check.checked()));
+  }
+}
+
+// What every run reports, whether it ended well or by an overrun.
+void PrintSummary(const AcquireOutcome& outcome) {
+  std::printf("\nsamples moved: %lld in %.2f s\n", static_cast<long long>(outcome.samples),
+              outcome.seconds);
+  std::printf("overruns: %d\n", outcome.overrun ? 1 : 0);
+  for (const std::string& text : outcome.overrunMessages) {
+    std::printf("overrun message: %s\n", text.c_str());
+  }
+  const double perSecond = outcome.seconds > 0 ? outcome.cpuSeconds / outcome.seconds : 0;
+  std::printf("host CPU: %.4f s per second of acquisition (%.1f %%)\n", perSecond, perSecond * 100);
+  std::printf("peak fill: %u %%\n", outcome.peakFillPercent);
+}
+
 int RunAcquire(const GlobalOptions& globals, const AcquireOptions& o) {
   AcquireSettings settings;
   std::string why;
@@ -71,6 +105,12 @@ int RunAcquire(const GlobalOptions& globals, const AcquireOptions& o) {
   settings.blockSize = o.blockSize;
   settings.bufferSize = o.bufferSize;
   settings.timeout = o.timeout;
+  settings.hostDelayMs = o.hostDelayMs;
+  settings.keepSamples = !o.countOnly;
+  if (o.countOnly && (!o.csv.empty() || !o.plot.empty())) {
+    std::fprintf(stderr, "error: --count-only keeps no samples for --csv or --plot\n");
+    return kExitUsage;
+  }
   if (o.duration > 0) {
     settings.duration = o.duration;
   } else {
@@ -92,13 +132,24 @@ int RunAcquire(const GlobalOptions& globals, const AcquireOptions& o) {
 
   ProgressDisplay display(StdoutIsTerminal());
   Recording recording;
-  AcquireOutcome outcome = RunAcquisition(session, settings, display, &recording);
+  SequenceCheck check(settings.channels);
+  AcquireOutcome outcome =
+      RunAcquisition(session, settings, display, &recording, o.checkSequence ? &check : nullptr);
   session.Close();  // DRV_KillDevice: the host's order ends here
-  if (recording.codes.empty()) return outcome.exitCode != kExitOk ? outcome.exitCode : kExitDriver;
-  PrintStats(recording);
-  std::printf("%zu scans in %.2f s\n", recording.scans(), outcome.seconds);
+  if (outcome.samples == 0) {
+    PrintSummary(outcome);
+    return outcome.exitCode != kExitOk ? outcome.exitCode : kExitDriver;
+  }
+  if (settings.keepSamples) {
+    PrintStats(recording);
+    std::printf("%zu scans in %.2f s\n", recording.scans(), outcome.seconds);
+  }
+  if (o.checkSequence) PrintCheck(check);
+  PrintSummary(outcome);
   int written = WriteOutputs(o, recording);
-  return outcome.exitCode != kExitOk ? outcome.exitCode : written;
+  if (outcome.exitCode != kExitOk) return outcome.exitCode;
+  if (o.checkSequence && check.faults() > 0) return kExitCheck;
+  return written;
 }
 
 }  // namespace
@@ -124,11 +175,20 @@ void AddAcquireCommand(CLI::App& app, const GlobalOptions& globals, int* exit) {
   sub->add_option("--csv", o->csv, "Write the samples as CSV: time, then volts per channel");
   sub->add_option("--plot", o->plot, "Draw every channel against time into an SVG file");
   sub->add_option("--worksheet", o->worksheet, "Load this worksheet's settings before measuring");
+  sub->add_flag("--check-sequence", o->checkSequence,
+                "Every channel carries a sequence signal: check that no sample is lost, "
+                "repeated or reordered (exit 6 on a fault)");
+  sub->add_option("--host-delay", o->hostDelayMs,
+                  "Wait this many milliseconds after each block, like a slow host")
+      ->check(CLI::Range(0, 60000));
+  sub->add_flag("--count-only", o->countOnly,
+                "Keep no samples (no statistics, CSV or plot): for long runs");
   sub->footer(
       "Examples:\n"
       "  tarnix-host acquire --channels 0-3 --rate 1000 --blocks 20 --plot out/demo.svg\n"
       "  tarnix-host acquire -c 0,2 -r 500 --duration 2 --csv run.csv\n"
-      "  tarnix-host --trace acquire -c 5 --block-size 64 --blocks 4");
+      "  tarnix-host --trace acquire -c 5 --block-size 64 --blocks 4\n"
+      "  tarnix-host --board-config seq.json acquire -c 0-7 --check-sequence --duration 10");
   sub->callback([&globals, exit, o] { *exit = RunAcquire(globals, *o); });
 }
 

@@ -43,6 +43,9 @@ void SleepMilliseconds(int milliseconds);
 // Monotonic seconds since an arbitrary start.
 double MonotonicSeconds();
 
+// Processor time (user and system) this process has used so far, seconds.
+double ProcessCpuSeconds();
+
 // Sets an environment variable for this process (and what it loads).
 void SetEnvironment(const char* name, const char* value);
 

@@ -1,5 +1,6 @@
 // POSIX side of os.h: dlopen and friends.
 #include <dlfcn.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -60,6 +61,13 @@ bool StdoutIsTerminal() { return isatty(STDOUT_FILENO) != 0; }
 
 void SleepMilliseconds(int milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+double ProcessCpuSeconds() {
+  rusage usage{};
+  if (getrusage(RUSAGE_SELF, &usage) != 0) return 0;
+  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 double MonotonicSeconds() {

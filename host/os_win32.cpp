@@ -77,6 +77,16 @@ bool StdoutIsTerminal() { return _isatty(_fileno(stdout)) != 0; }
 
 void SleepMilliseconds(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
 
+double ProcessCpuSeconds() {
+  FILETIME created, exited, kernel, user;
+  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+  auto seconds = [](const FILETIME& t) {
+    return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) |
+                               t.dwLowDateTime) / 1e7;  // 100 ns units
+  };
+  return seconds(kernel) + seconds(user);
+}
+
 double MonotonicSeconds() {
   static LARGE_INTEGER frequency = [] {
     LARGE_INTEGER f;

@@ -141,9 +141,12 @@ std::string Session::ErrorText() {
   return text;
 }
 
-int Session::ReportBoxes() {
+int Session::ReportBoxes(std::vector<std::string>* texts) {
   std::vector<BoxSeen> boxes = TakeBoxes();
-  for (const BoxSeen& box : boxes) std::fprintf(stderr, "message: %s\n", box.text.c_str());
+  for (const BoxSeen& box : boxes) {
+    std::fprintf(stderr, "message: %s\n", box.text.c_str());
+    if (texts != nullptr) texts->push_back(box.text);
+  }
   return static_cast<int>(boxes.size());
 }
 

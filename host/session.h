@@ -22,6 +22,7 @@ enum ExitCode : int {
   kExitDriver = 3,   // the module refused or failed a call
   kExitFile = 4,     // an output file could not be written
   kExitUsage = 5,    // options that make no sense together
+  kExitCheck = 6,    // the sequence check found lost or repeated samples
 };
 
 // Options every subcommand shares.
@@ -61,8 +62,8 @@ class Session {
   // The text DRV_ShowError shows for the record's errorCode.
   std::string ErrorText();
   // Prints (to stderr) every message box the module showed since last asked;
-  // answers how many there were.
-  int ReportBoxes();
+  // answers how many there were, and appends their texts to `texts`.
+  int ReportBoxes(std::vector<std::string>* texts = nullptr);
   // Prints "<what> failed: <module's error text>" and answers kExitDriver.
   int Fail(const std::string& what);
 

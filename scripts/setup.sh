@@ -8,7 +8,7 @@ for cmd in i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix wine xvfb-run
   command -v "$cmd" >/dev/null 2>&1 || need=1
 done
 for hdr in /usr/include/nlohmann/json.hpp /usr/include/CLI/CLI.hpp \
-           /usr/include/libdivide.h /usr/include/sqlite3.h \
+           /usr/include/libdivide.h /usr/include/sqlite3.h /usr/include/sndfile.h \
            /usr/include/gtest/gtest.h /usr/include/benchmark/benchmark.h \
            /usr/src/googletest/CMakeLists.txt; do
   [ -e "$hdr" ] || need=1
@@ -30,7 +30,7 @@ if [ -n "$need" ]; then
     wine wine32:i386 wine64 xvfb xauth imagemagick \
     libgtest-dev googletest libbenchmark-dev nlohmann-json3-dev libcli11-dev \
     libdivide-dev libsqlite3-dev sqlite3 ca-certificates qemu-user-static \
-    librsvg2-bin
+    librsvg2-bin libsndfile1-dev
 fi
 
 # Wine's loader for 32-bit programs is itself a 32-bit Linux program. Some

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,22 @@ inline constexpr int32_t kMaxRateLimit = 10000000;     // highest maxRate a prof
 inline constexpr int32_t kDefaultFifoCapacity = 1048576;
 inline constexpr int32_t kFullScaleMicrovolts = 10000000;  // analog outputs: +-10 V
 
-enum class SignalKind : int32_t { kSine = 0, kSquare = 1, kRamp = 2, kNoise = 3, kConstant = 4 };
+enum class SignalKind : int32_t {
+  kSine = 0,
+  kSquare = 1,
+  kRamp = 2,
+  kNoise = 3,
+  kConstant = 4,
+  kSequence = 5,  // sample k: -amplitude + k * step, back to -amplitude past +amplitude
+  kReplay = 6,    // a recorded signal (CSV or WAV), see replay_source.h
+};
+
+// A recorded signal, read once when the profile is loaded and shared by
+// every copy of the board description.
+struct ReplaySource {
+  std::vector<int32_t> microvolts;  // at least one sample
+  double secondsPerSample = 0.0;    // the file's own time step; 0 = none known
+};
 
 // One analog input's generator. Values in microvolts, frequency in hertz.
 struct SignalSpec {
@@ -26,6 +42,17 @@ struct SignalSpec {
   int32_t amplitude = 0;
   int32_t offset = 0;
   double frequency = 0.0;
+  int32_t step = 0;  // sequence: microvolts from one sample of the channel to the next
+  std::shared_ptr<const ReplaySource> replay;
+  bool resample = true;  // replay: keep the file's time step (false: one file sample per scan)
+  bool loop = true;      // replay: start again at the end (false: hold the last value)
+};
+
+// A fault of the board: once `after` stream samples have been produced,
+// `count` samples are lost silently (no overrun indicator), once per scan.
+struct SampleLoss {
+  int64_t after = -1;  // -1: no loss
+  int32_t count = 0;
 };
 
 // Key of an answer override: (serial, query code, parameter); parameter -1
@@ -55,6 +82,7 @@ struct BoardDescription {
   std::vector<double> counterRates;     // counts per second, one per counter
   int32_t fifoCapacity = kDefaultFifoCapacity;  // samples
   std::vector<SignalSpec> signals;      // one per analog input
+  SampleLoss loss;                      // profile key "loseSamples"
 };
 
 struct WorldSpec {

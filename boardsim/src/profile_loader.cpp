@@ -1,5 +1,7 @@
 #include "profile_loader.h"
 
+#include "replay_source.h"
+
 #include <cmath>
 #include <fstream>
 #include <limits>
@@ -86,28 +88,103 @@ std::vector<int32_t> ReadIntList(const json& value, const std::string& path, int
 
 SignalKind ReadSignalKind(const json& value, const std::string& path) {
   static const std::pair<const char*, SignalKind> kKinds[] = {
-      {"sine", SignalKind::kSine},   {"square", SignalKind::kSquare},
-      {"ramp", SignalKind::kRamp},   {"noise", SignalKind::kNoise},
-      {"constant", SignalKind::kConstant}};
+      {"sine", SignalKind::kSine},         {"square", SignalKind::kSquare},
+      {"ramp", SignalKind::kRamp},         {"noise", SignalKind::kNoise},
+      {"constant", SignalKind::kConstant}, {"sequence", SignalKind::kSequence},
+      {"replay", SignalKind::kReplay}};
   if (value.is_string()) {
     for (const auto& [name, kind] : kKinds) {
       if (value.get<std::string>() == name) return kind;
     }
   }
-  Fail(path, "must be one of \"sine\", \"square\", \"ramp\", \"noise\", \"constant\"");
+  Fail(path, "must be one of \"sine\", \"square\", \"ramp\", \"noise\", \"constant\", "
+             "\"sequence\", \"replay\"");
 }
 
-void ReadSignals(const json& value, const std::string& path, BoardDescription& board) {
+bool BooleanAt(const json& value, const std::string& path) {
+  if (!value.is_boolean()) Fail(path, "must be true or false");
+  return value.get<bool>();
+}
+
+// Keys that belong to one kind of signal only; any other kind refuses them.
+void RejectForeignKeys(const json& entry, const std::string& at, SignalKind kind) {
+  static const std::pair<const char*, SignalKind> kOwnKeys[] = {
+      {"step", SignalKind::kSequence},    {"file", SignalKind::kReplay},
+      {"column", SignalKind::kReplay},    {"resample", SignalKind::kReplay},
+      {"loop", SignalKind::kReplay},      {"fullScale", SignalKind::kReplay}};
+  for (const auto& [key, owner] : kOwnKeys) {
+    if (entry.contains(key) && kind != owner) {
+      Fail(at + "." + key, owner == SignalKind::kSequence ? "belongs to \"sequence\" signals only"
+                                                          : "belongs to \"replay\" signals only");
+    }
+  }
+}
+
+void ReadSequence(const json& entry, const std::string& at, SignalSpec& signal) {
+  if (!entry.contains("step")) Fail(at, "a \"sequence\" signal needs \"step\" (microvolts)");
+  signal.step = IntegerIn(entry["step"], at + ".step", 1, 2 * int64_t{kFullScaleMicrovolts});
+  signal.amplitude = entry.contains("amplitude")
+                         ? IntegerIn(entry["amplitude"], at + ".amplitude", 1, kFullScaleMicrovolts)
+                         : kFullScaleMicrovolts;
+  if (entry.contains("offset") || entry.contains("frequency")) {
+    Fail(at, "a \"sequence\" signal takes \"step\" and \"amplitude\" only");
+  }
+}
+
+void ReadReplay(const json& entry, const std::string& at, const std::string& baseDirectory,
+                SignalSpec& signal) {
+  if (!entry.contains("file") || !entry["file"].is_string()) {
+    Fail(at + ".file", "a \"replay\" signal needs \"file\" (a path)");
+  }
+  ReplayRequest request;
+  request.path = entry["file"].get<std::string>();
+  if (!request.path.empty() && request.path[0] != '/' && request.path[0] != '\\' &&
+      request.path.find(':') == std::string::npos) {
+    request.path = baseDirectory + request.path;  // beside the profile file
+  }
+  if (!entry.contains("column")) Fail(at, "a \"replay\" signal needs \"column\"");
+  const json& column = entry["column"];
+  if (column.is_string()) {
+    request.columnName = column.get<std::string>();
+  } else {
+    request.columnIndex = IntegerIn(column, at + ".column", 0, 65535);
+  }
+  if (entry.contains("fullScale")) {
+    request.fullScaleVolts = NumberIn(entry["fullScale"], at + ".fullScale", 1e-6, 1000.0);
+  }
+  if (entry.contains("resample")) signal.resample = BooleanAt(entry["resample"], at + ".resample");
+  if (entry.contains("loop")) signal.loop = BooleanAt(entry["loop"], at + ".loop");
+  if (entry.contains("amplitude") || entry.contains("offset") || entry.contains("frequency")) {
+    Fail(at, "a \"replay\" signal takes no \"amplitude\", \"offset\" or \"frequency\"");
+  }
+  std::string why;
+  signal.replay = LoadReplay(request, &why);
+  if (!signal.replay) Fail(at + ".file", "\"" + entry["file"].get<std::string>() + "\": " + why);
+}
+
+void ReadSignals(const json& value, const std::string& path, const std::string& baseDirectory,
+                 BoardDescription& board) {
   if (!value.is_array()) Fail(path, "must be an array of signal objects");
   for (size_t i = 0; i < value.size(); ++i) {
     const std::string at = path + "[" + std::to_string(i) + "]";
     const json& entry = ObjectAt(value[i], at);
-    RejectUnknownKeys(entry, at, {"channel", "kind", "amplitude", "offset", "frequency"});
+    RejectUnknownKeys(entry, at,
+                      {"channel", "kind", "amplitude", "offset", "frequency", "step", "file",
+                       "column", "resample", "loop", "fullScale"});
     if (!entry.contains("channel")) Fail(at, "needs \"channel\"");
     const int32_t channel = IntegerIn(entry["channel"], at + ".channel", 0, board.inputs - 1);
     SignalSpec& signal = board.signals[static_cast<size_t>(channel)];
     signal = SignalSpec{};
     if (entry.contains("kind")) signal.kind = ReadSignalKind(entry["kind"], at + ".kind");
+    RejectForeignKeys(entry, at, signal.kind);
+    if (signal.kind == SignalKind::kSequence) {
+      ReadSequence(entry, at, signal);
+      continue;
+    }
+    if (signal.kind == SignalKind::kReplay) {
+      ReadReplay(entry, at, baseDirectory, signal);
+      continue;
+    }
     if (entry.contains("amplitude")) {
       signal.amplitude = IntegerIn(entry["amplitude"], at + ".amplitude", 0, INT32_MAX);
     }
@@ -116,6 +193,16 @@ void ReadSignals(const json& value, const std::string& path, BoardDescription& b
       signal.frequency = NumberIn(entry["frequency"], at + ".frequency", 0.0, 1e9);
     }
   }
+}
+
+void ReadLoss(const json& value, const std::string& path, SampleLoss& loss) {
+  const json& entry = ObjectAt(value, path);
+  RejectUnknownKeys(entry, path, {"after", "count"});
+  if (!entry.contains("after") || !entry.contains("count")) {
+    Fail(path, "needs \"after\" and \"count\" (samples)");
+  }
+  loss.after = IntegerIn(entry["after"], path + ".after", 0, INT32_MAX);
+  loss.count = IntegerIn(entry["count"], path + ".count", 1, INT32_MAX);
 }
 
 void ReadAnswers(const json& value, const std::string& path, const int32_t* fixedSerial,
@@ -142,12 +229,14 @@ void ReadAnswers(const json& value, const std::string& path, const int32_t* fixe
 }
 
 BoardDescription ReadBoard(const json& value, const std::string& path, size_t index,
-                    std::map<AnswerKey, int32_t>& answers) {
+                           const std::string& baseDirectory,
+                           std::map<AnswerKey, int32_t>& answers) {
   const json& entry = ObjectAt(value, path);
   RejectUnknownKeys(entry, path,
                     {"serial", "name", "type", "revision", "manufactured", "version", "maxRate",
                      "inputs", "gains", "ranges", "analogOutputs", "counters", "counterRate",
-                     "digitalPorts", "portWidth", "fifoCapacity", "signals", "answers"});
+                     "digitalPorts", "portWidth", "fifoCapacity", "signals", "answers",
+                     "loseSamples"});
   BoardDescription board;
   if (!entry.contains("serial")) Fail(path, "needs \"serial\"");
   board.serial = IntegerIn(entry["serial"], path + ".serial", 1, kLibrarySerial - 1);
@@ -217,14 +306,17 @@ BoardDescription ReadBoard(const json& value, const std::string& path, size_t in
     }
   }
   board.signals = DefaultSignals(board.inputs, static_cast<int32_t>(index % 8));
-  if (entry.contains("signals")) ReadSignals(entry["signals"], path + ".signals", board);
+  if (entry.contains("signals")) {
+    ReadSignals(entry["signals"], path + ".signals", baseDirectory, board);
+  }
+  if (entry.contains("loseSamples")) ReadLoss(entry["loseSamples"], path + ".loseSamples", board.loss);
   if (entry.contains("answers")) {
     ReadAnswers(entry["answers"], path + ".answers", &board.serial, answers);
   }
   return board;
 }
 
-WorldSpec ReadWorld(const json& root) {
+WorldSpec ReadWorld(const json& root, const std::string& baseDirectory) {
   ObjectAt(root, "profile");
   RejectUnknownKeys(root, "profile", {"library", "boards", "answers"});
   WorldSpec world;
@@ -244,7 +336,7 @@ WorldSpec ReadWorld(const json& root) {
     std::set<int32_t> serials;
     for (size_t i = 0; i < boards.size(); ++i) {
       const std::string path = "boards[" + std::to_string(i) + "]";
-      BoardDescription board = ReadBoard(boards[i], path, i, world.answers);
+      BoardDescription board = ReadBoard(boards[i], path, i, baseDirectory, world.answers);
       if (!serials.insert(board.serial).second) Fail(path + ".serial", "serial number used twice");
       world.boards.push_back(std::move(board));
     }
@@ -276,11 +368,11 @@ void LineAndColumnOf(const std::string& text, size_t byte, size_t* line, size_t*
   *column = end - lineStart + 1;
 }
 
-ProfileResult ParseProfileText(const std::string& text) {
+ProfileResult ParseProfileText(const std::string& text, const std::string& baseDirectory) {
   ProfileResult result;
   try {
     const json root = json::parse(text);
-    result.world = ReadWorld(root);
+    result.world = ReadWorld(root, baseDirectory);
     result.ok = true;
   } catch (const json::parse_error& error) {
     size_t line = 0;
@@ -305,7 +397,9 @@ ProfileResult LoadProfileFile(const std::string& path) {
   }
   std::ostringstream contents;
   contents << file.rdbuf();
-  ProfileResult result = ParseProfileText(contents.str());
+  const size_t slash = path.find_last_of("/\\");
+  const std::string directory = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  ProfileResult result = ParseProfileText(contents.str(), directory);
   if (!result.ok) result.error = path + ": " + result.error;
   return result;
 }

@@ -13,7 +13,10 @@ struct ProfileResult {
   std::string error;  // "line N, column C: reason" or "path: reason"
 };
 
-ProfileResult ParseProfileText(const std::string& text);
+// Relative replay file paths are taken from `baseDirectory` (with its
+// trailing separator; empty: the working directory). A profile file's own
+// directory is the base for LoadProfileFile.
+ProfileResult ParseProfileText(const std::string& text, const std::string& baseDirectory = "");
 ProfileResult LoadProfileFile(const std::string& path);
 
 // 1-based line and column of the byte at 1-based position `byte` in text.

@@ -1,5 +1,6 @@
 #include "signal_generator.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <numbers>
@@ -37,9 +38,45 @@ int32_t Saturate(double microvolts) {
   return static_cast<int32_t>(rounded);
 }
 
+// A recorded signal at a position counted in file samples (may be
+// fractional when resampling: linear between neighbours).
+double ReplayAt(const SignalSpec& signal, double position) {
+  const std::vector<int32_t>& samples = signal.replay->microvolts;
+  const double size = static_cast<double>(samples.size());
+  if (!(position >= 0.0)) position = 0.0;
+  if (signal.loop) {
+    position = std::fmod(position, size);
+  } else if (position >= size - 1.0) {
+    return samples.back();
+  }
+  const size_t below = std::min(static_cast<size_t>(position), samples.size() - 1);
+  const size_t above = below + 1 < samples.size() ? below + 1 : (signal.loop ? 0 : below);
+  const double fraction = position - static_cast<double>(below);
+  return samples[below] + (static_cast<double>(samples[above]) - samples[below]) * fraction;
+}
+
 }  // namespace
 
-int32_t SignalValue(const SignalSpec& signal, double seconds, uint32_t seed) {
+int32_t SequenceValue(int32_t window, int32_t step, uint64_t k) {
+  const int64_t span = 2 * static_cast<int64_t>(window);
+  const uint64_t period = static_cast<uint64_t>(span / step) + 1;
+  return static_cast<int32_t>(-static_cast<int64_t>(window) +
+                              static_cast<int64_t>(k % period) * step);
+}
+
+int32_t SignalValue(const SignalSpec& signal, double seconds, uint64_t scanIndex, uint32_t seed) {
+  if (signal.kind == SignalKind::kSequence) {
+    return signal.step > 0 ? SequenceValue(signal.amplitude, signal.step, scanIndex) : 0;
+  }
+  if (signal.kind == SignalKind::kReplay) {
+    if (!signal.replay || signal.replay->microvolts.empty()) return 0;
+    if (!signal.resample || signal.replay->secondsPerSample <= 0.0) {
+      const size_t size = signal.replay->microvolts.size();
+      const uint64_t index = signal.loop ? scanIndex % size : std::min<uint64_t>(scanIndex, size - 1);
+      return signal.replay->microvolts[static_cast<size_t>(index)];
+    }
+    return Saturate(ReplayAt(signal, seconds / signal.replay->secondsPerSample));
+  }
   const double amplitude = signal.amplitude;
   double wave = 0.0;
   switch (signal.kind) {
@@ -56,6 +93,8 @@ int32_t SignalValue(const SignalSpec& signal, double seconds, uint32_t seed) {
       wave = NoiseAt(seconds, seed);
       break;
     case SignalKind::kConstant:
+    case SignalKind::kSequence:
+    case SignalKind::kReplay:
       wave = 0.0;
       break;
   }

@@ -8,9 +8,15 @@
 namespace velqsim {
 
 // Microvolts of `signal` at `seconds` after the scan started, rounded to the
-// nearest microvolt and saturated to the int32 range. `seed` separates the
-// noise of different channels; the value depends on nothing else, so a test
-// can recompute any delivered sample.
-int32_t SignalValue(const SignalSpec& signal, double seconds, uint32_t seed);
+// nearest microvolt and saturated to the int32 range. `scanIndex` is the
+// number of the scan the sample belongs to (what sequence and
+// sample-by-sample replay count in); `seed` separates the noise of different
+// channels. The value depends on nothing else, so a test can recompute any
+// delivered sample.
+int32_t SignalValue(const SignalSpec& signal, double seconds, uint64_t scanIndex, uint32_t seed);
+
+// Value k of a sequence: -window + (k mod period) * step, where the period is
+// the number of steps that stay within +window. `step` must be positive.
+int32_t SequenceValue(int32_t window, int32_t step, uint64_t k);
 
 }  // namespace velqsim

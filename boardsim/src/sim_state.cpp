@@ -176,6 +176,13 @@ void RebaseAll(SimState& state) {
 void AccrueSamples(BoardState& board, int64_t samples, bool unbounded) {
   AdScan& scan = board.scan;
   if (samples <= 0) return;
+  const SampleLoss& loss = board.description.loss;
+  if (loss.after >= 0 && !scan.lossDone && scan.accrued >= static_cast<uint64_t>(loss.after)) {
+    // The injected fault: these samples never reach the FIFO, and nothing
+    // says so.
+    scan.lossDone = true;
+    scan.accrued += static_cast<uint64_t>(loss.count);
+  }
   const int64_t space = std::max<int64_t>(board.fifoCapacity - scan.waiting, 0);
   const int64_t kept = unbounded ? samples : std::min(samples, space);
   if (kept > 0) {
@@ -214,10 +221,11 @@ int64_t TakeSamples(BoardState& board, int32_t* buffer, int64_t count) {
   return stored;
 }
 
-int32_t InputValue(const BoardState& board, int32_t channel, double seconds) {
+int32_t InputValue(const BoardState& board, int32_t channel, double seconds, uint64_t scanIndex) {
   if (channel < 0 || static_cast<size_t>(channel) >= board.description.signals.size()) return 0;
   const uint32_t seed = static_cast<uint32_t>(board.description.serial) * 131u + static_cast<uint32_t>(channel);
-  return SignalValue(board.description.signals[static_cast<size_t>(channel)], seconds, seed);
+  return SignalValue(board.description.signals[static_cast<size_t>(channel)], seconds, scanIndex,
+                     seed);
 }
 
 int32_t StreamSample(const BoardState& board, uint64_t index) {
@@ -225,8 +233,9 @@ int32_t StreamSample(const BoardState& board, uint64_t index) {
   const uint64_t count = scan.channels.size();
   if (count == 0 || scan.scanRate <= 0.0) return 0;
   const int32_t channel = scan.channels[index % count];
-  const double seconds = static_cast<double>(index / count) / scan.scanRate;
-  return InputValue(board, channel, seconds);
+  const uint64_t scanIndex = index / count;
+  const double seconds = static_cast<double>(scanIndex) / scan.scanRate;
+  return InputValue(board, channel, seconds, scanIndex);
 }
 
 bool Intercepted(SimState& state, const char* function, int32_t* status) {

@@ -42,6 +42,7 @@ struct AdScan {
   int64_t waiting = 0;      // samples held in fifo
   int32_t lostSamples = 0;  // query 105: samples dropped (saturating)
   int32_t bufferOverrun = 0;  // query 107: 1 once the FIFO had to drop samples
+  bool lossDone = false;    // the board's injected sample loss has happened
 };
 
 struct CounterState {
@@ -113,8 +114,9 @@ void AccrueSamples(BoardState& board, int64_t samples, bool unbounded);
 int64_t TakeSamples(BoardState& board, int32_t* buffer, int64_t count);
 // Value of stream sample `index` of the board's configured scan.
 int32_t StreamSample(const BoardState& board, uint64_t index);
-// Generator value of an input at `seconds` (what the stream samples).
-int32_t InputValue(const BoardState& board, int32_t channel, double seconds);
+// Generator value of an input at `seconds` (what the stream samples) in scan
+// number `scanIndex`.
+int32_t InputValue(const BoardState& board, int32_t channel, double seconds, uint64_t scanIndex);
 
 // Refusal and injected failures: true when the call must answer *status
 // without acting.

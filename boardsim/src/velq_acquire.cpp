@@ -95,6 +95,7 @@ void StartScan(SimState& state, BoardState& board) {
   scan.carry = 0;
   scan.lostSamples = 0;
   scan.bufferOverrun = 0;
+  scan.lossDone = false;
   scan.lastUs = NowUs(state);
 }
 

@@ -1,5 +1,6 @@
 // The VELQSIM_ control interface: what tests and tools use to shape the
 // simulated world and to watch what the module did with it.
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -205,7 +206,12 @@ VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SignalAt(int32_t serial, int32_t chann
   BoardState* board = FindBoard(State(), serial);
   if (board == nullptr) return kUnknownSerial;
   if (channel < 0 || channel >= board->description.inputs) return kBadChannel;
-  *microvolts = InputValue(*board, channel, seconds);
+  // Sequences and sample-by-sample replays count scans: the scan that falls
+  // at `seconds` at the configured scan rate.
+  const double scans = board->scan.scanRate > 0.0 ? seconds * board->scan.scanRate : 0.0;
+  const uint64_t scanIndex =
+      scans >= 0.0 && scans < 9.0e18 ? static_cast<uint64_t>(std::llround(scans)) : 0;
+  *microvolts = InputValue(*board, channel, seconds, scanIndex);
   return kOk;
 }
 

@@ -149,7 +149,16 @@ TEST_F(ProfileTest, MeaningfulMistakesNameTheirPlace) {
       {R"({"boards": [{"serial": 1, "inputs": 2, "signals": [{"channel": 2}]}]})",
        "boards[0].signals[0].channel: must be from 0 to 1"},
       {R"({"boards": [{"serial": 1, "signals": [{"channel": 0, "kind": "triangle"}]}]})",
-       "boards[0].signals[0].kind: must be one of \"sine\", \"square\", \"ramp\", \"noise\", \"constant\""},
+       "boards[0].signals[0].kind: must be one of \"sine\", \"square\", \"ramp\", \"noise\", "
+       "\"constant\", \"sequence\", \"replay\""},
+      {R"({"boards": [{"serial": 1, "signals": [{"channel": 0, "kind": "sequence"}]}]})",
+       "boards[0].signals[0]: a \"sequence\" signal needs \"step\" (microvolts)"},
+      {R"({"boards": [{"serial": 1, "signals": [{"channel": 0, "kind": "sine", "step": 5}]}]})",
+       "boards[0].signals[0].step: belongs to \"sequence\" signals only"},
+      {R"({"boards": [{"serial": 1, "signals": [{"channel": 0, "kind": "replay", "file": "/nonexistent/run.csv", "column": 1}]}]})",
+       "boards[0].signals[0].file: \"/nonexistent/run.csv\": cannot open the file"},
+      {R"({"boards": [{"serial": 1, "loseSamples": {"after": 10}}]})",
+       "boards[0].loseSamples: needs \"after\" and \"count\" (samples)"},
       {R"({"answers": [{"code": 1, "value": 2}]})", "answers[0]: needs \"serial\""},
       {R"({"library": {"version": [3, 5]}})", "library.version: must be an array of 3 integers"},
   };
