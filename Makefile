@@ -3,7 +3,7 @@
 #               acquisition from the simulated board with the host exerciser
 #   make test   install what is missing, build every flavour (native,
 #               native-asan, windows) and run every test; one summary line
-.PHONY: all demo test setup native native-asan windows clean
+.PHONY: all demo test setup native native-asan windows clean dist
 
 all: demo
 
@@ -23,6 +23,10 @@ demo: setup
 
 test: setup
 	sh scripts/run-tests.sh
+
+# Release packages into dist/: the Windows zip and installer, the .deb.
+dist: setup
+	sh scripts/dist.sh
 
 # One flavour: build and test it alone.
 native native-asan windows: setup
