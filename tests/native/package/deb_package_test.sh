@@ -40,6 +40,8 @@ fields=$(dpkg-deb -f "$deb" Package Version Architecture Depends)
 printf '%s\n' "$fields"
 check "version $version" has "$fields" "^Version: $version\$"
 check "depends on SQLite" has "$fields" '^Depends:.*libsqlite3-0'
+description=$(dpkg-deb -f "$deb" Description)
+check "description lines intact" test -z "$(printf '%s\n' "$description" | grep '^ ;')"
 
 root="$work/root"
 dpkg -x "$deb" "$root"
