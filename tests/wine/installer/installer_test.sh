@@ -6,7 +6,7 @@
 # files and entry gone, the worksheet key kept. A second install with /D=
 # over a VLQAPI.dll that the installer did not put there must leave it alone,
 # and so must its uninstaller.
-#   installer_test.sh <wine-run.sh> <setup.exe> <build bin folder> <version> <work folder>
+#   installer_test.sh <wine-run.sh> <setup.exe> <folder of the shipped files> <version> <work folder>
 set -eu
 runner=$1
 setup=$2
@@ -50,7 +50,7 @@ for f in tarnix.dll tarnix-host.exe uninstall.exe README.txt LICENSE.txt \
          boardsim/VLQAPI.dll boardsim/README.txt; do
   check "installed $f" test -f "$dir/$f"
 done
-check "tarnix.dll is the build's" cmp -s "$bin/tarnix.dll" "$dir/tarnix.dll"
+check "tarnix.dll is the shipped one" cmp -s "$bin/tarnix.dll" "$dir/tarnix.dll"
 check "no VLQAPI.dll beside the driver" test ! -e "$dir/VLQAPI.dll"
 
 echo "== uninstall entry"
