@@ -4,7 +4,7 @@
 #   make test   install what is missing, build every flavour (native,
 #               native-asan, windows, windows64) and run every test; one
 #               summary line
-.PHONY: all demo test setup native native-asan windows windows64 clean
+.PHONY: all demo test setup native native-asan windows windows64 clean dist
 
 all: demo
 
@@ -24,6 +24,10 @@ demo: setup
 
 test: setup
 	sh scripts/run-tests.sh
+
+# Release packages into dist/: the Windows zip and installer, the .deb.
+dist: setup
+	sh scripts/dist.sh
 
 # One flavour: build and test it alone.
 native native-asan windows windows64: setup

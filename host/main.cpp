@@ -4,12 +4,14 @@
 #include <CLI/CLI.hpp>
 
 #include "commands.h"
+#include "tarnix_version.h"
 
 int main(int argc, char** argv) {
   CLI::App app{
       "tarnix-host: exercise the TARNIX data-acquisition module without the host application.\n"
       "Loads the module (default: the one beside this program), initialises it with a host\n"
       "record and runs one subcommand; the module's own messages are shown on stderr."};
+  app.set_version_flag("--version", "tarnix-host " TARNIX_VERSION);
   app.require_subcommand(1);
   app.fallthrough();
   host::GlobalOptions globals;

@@ -24,6 +24,18 @@ Fn BoardFunction(const char* name) {
   return fn;
 }
 
+// The module to load when --module is not given: beside the program (the
+// build tree, the Windows install folder), else in the installed module
+// folder relative to the program (a native install: bin/../lib/tarnix/).
+// When neither exists the first is named in the error.
+std::string DefaultModulePath() {
+  std::string beside = ProgramDirectory() + DefaultModuleFileName();
+  const std::string installedDir = TARNIX_INSTALLED_MODULE_DIR;
+  if (installedDir.empty() || std::ifstream(beside).good()) return beside;
+  std::string installed = ProgramDirectory() + installedDir + DefaultModuleFileName();
+  return std::ifstream(installed).good() ? installed : beside;
+}
+
 }  // namespace
 
 std::string RecordText(tarnix::RecordRef record, std::size_t offset, std::size_t width) {
@@ -34,9 +46,7 @@ std::string RecordText(tarnix::RecordRef record, std::size_t offset, std::size_t
 Session::~Session() { Close(); }
 
 int Session::Open(const GlobalOptions& options) {
-  std::string path = options.modulePath.empty()
-                         ? ProgramDirectory() + DefaultModuleFileName()
-                         : options.modulePath;
+  std::string path = options.modulePath.empty() ? DefaultModulePath() : options.modulePath;
   if (!options.boardConfig.empty() && !std::ifstream(options.boardConfig).good()) {
     std::fprintf(stderr, "error: cannot read board profile '%s'\n", options.boardConfig.c_str());
     return kExitUsage;

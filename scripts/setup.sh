@@ -4,7 +4,8 @@
 # the libraries of every flavour. Does nothing when everything is already there.
 set -e
 need=""
-for cmd in i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix wine xvfb-run cmake g++ clang convert rsvg-convert; do
+for cmd in i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix wine xvfb-run cmake g++ clang \
+           convert rsvg-convert makensis dpkg-shlibdeps; do
   command -v "$cmd" >/dev/null 2>&1 || need=1
 done
 for hdr in /usr/include/nlohmann/json.hpp /usr/include/CLI/CLI.hpp \
@@ -30,7 +31,7 @@ if [ -n "$need" ]; then
     wine wine32:i386 wine64 xvfb xauth imagemagick \
     libgtest-dev googletest libbenchmark-dev nlohmann-json3-dev libcli11-dev \
     libdivide-dev libsqlite3-dev sqlite3 ca-certificates qemu-user-static \
-    librsvg2-bin libsndfile1-dev
+    librsvg2-bin libsndfile1-dev nsis dpkg-dev
 fi
 
 # Wine's loader for 32-bit programs is itself a 32-bit Linux program. Some

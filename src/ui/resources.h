@@ -7,6 +7,8 @@
 #ifndef TARNIX_UI_RESOURCES_H
 #define TARNIX_UI_RESOURCES_H
 
+#include "tarnix_version.h"
+
 /* String table. */
 #define IDS_DRIVER_NAME 1
 #define IDS_WRONG_HOST_VERSION 2
@@ -93,7 +95,7 @@
  * identify this module. */
 #define STR_SPLASH_TITLE "VELQ Sorvik Interface Driver"
 #define STR_SPLASH_LINE1 "TARNIX acquisition driver module"
-#define STR_SPLASH_LINE2 "Version 1.0.0"
+#define STR_SPLASH_LINE2 TARNIX_VERSION_LINE
 #define STR_SPLASH_LINE3 "32-bit Windows build"
 #define STR_SPLASH_LINE4 "Boards driven through VLQAPI.dll"
 #define STR_SPLASH_LINE5 "(C) 2026 The TARNIX developers"

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "host_common/host_cli_support.h"
+#include "tarnix_version.h"
 
 namespace hosttest {
 
@@ -107,6 +108,12 @@ TEST(HostCli, RefusedSettingsPrintTheModulesTextAndFail) {
   EXPECT_EQ(version.exitCode, 3) << Show(version);
   EXPECT_HAS(version.err, "DRV_InitDevice failed: Wrong Sorvik Version");
   EXPECT_EQ(version.out, "");
+}
+
+TEST(HostCli, VersionFlagPrintsTheProjectVersionWithoutLoadingTheModule) {
+  HostResult r = RunHost({"--version", "--module", BinDir() + "no-such-module.bin"});
+  EXPECT_EQ(r.exitCode, 0) << Show(r);
+  EXPECT_EQ(WithoutCarriageReturns(r.out), std::string("tarnix-host ") + TARNIX_VERSION + "\n");
 }
 
 TEST(HostCli, MissingOrIncompleteModulesAreReportedClearly) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/portable/dialog_templates.h"
+#include "tarnix_version.h"
 
 namespace tarnix::test {
 namespace {
@@ -70,7 +71,9 @@ struct RcDialog {
 class ResourceScript {
  public:
   ResourceScript() {
-    defines_ = {{"IDOK", "1"}, {"IDCANCEL", "2"}};
+    // The splash's version line is made by the build (tarnix_version.h).
+    defines_ = {{"IDOK", "1"}, {"IDCANCEL", "2"},
+                {"TARNIX_VERSION_LINE", "\"" TARNIX_VERSION_LINE "\""}};
     std::istringstream header(SourceFile("src/ui/resources.h"));
     for (std::string line; std::getline(header, line);) {
       std::vector<std::string> w = Words(line);

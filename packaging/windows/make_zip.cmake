@@ -1,0 +1,17 @@
+# cmake -P make_zip.cmake: lays out the Windows zip and packs it.
+#   -DZIP=<out.zip> -DTOP=<folder name inside the zip> -DWORK=<scratch folder>
+#   -DBIN_DIR=<tarnix.dll, tarnix-host.exe, VLQAPI.dll> -DSTAGE_DIR=<texts>
+# The simulated board library goes into boardsim/, never beside the driver,
+# so that nobody takes it for the maker's VLQAPI.dll.
+file(REMOVE_RECURSE ${WORK})
+set(root ${WORK}/${TOP})
+file(MAKE_DIRECTORY ${root}/boardsim)
+file(COPY ${BIN_DIR}/tarnix.dll ${BIN_DIR}/tarnix-host.exe
+          ${STAGE_DIR}/README.txt ${STAGE_DIR}/LICENSE.txt DESTINATION ${root})
+file(COPY ${BIN_DIR}/VLQAPI.dll ${STAGE_DIR}/boardsim/README.txt DESTINATION ${root}/boardsim)
+file(REMOVE ${ZIP})
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar cf ${ZIP} --format=zip ${TOP}
+                WORKING_DIRECTORY ${WORK} RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "packing ${ZIP} failed: ${status}")
+endif()

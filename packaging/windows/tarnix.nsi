@@ -1,0 +1,136 @@
+; Installer of the 32-bit Windows build: tarnix.dll, tarnix-host.exe and,
+; when asked for, the simulated board library in a folder of its own.
+; Built by packaging/CMakeLists.txt, which passes:
+;   VERSION      project version, e.g. 1.0.0
+;   BIN_DIR      folder holding tarnix.dll, tarnix-host.exe, VLQAPI.dll
+;   STAGE_DIR    folder holding README.txt, LICENSE.txt, boardsim/README.txt
+;   OUT_FILE     the installer to write
+;
+; Silent use: setup.exe /S [/BOARDSIM] [/D=C:\path\without\quotes]
+;   /BOARDSIM selects the simulated board library (off by default);
+;   /D= must come last (an NSIS rule).
+; The uninstaller removes only what was installed and never touches the
+; worksheet settings under HKLM\Software\Morvane\VELQ\Sorvik.
+
+Unicode true
+SetCompressor /SOLID lzma
+RequestExecutionLevel admin
+
+!include "MUI2.nsh"
+!include "FileFunc.nsh"
+!include "Sections.nsh"
+
+!define PRODUCT "TARNIX"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\TARNIX"
+
+Name "${PRODUCT} ${VERSION}"
+OutFile "${OUT_FILE}"
+InstallDir "$PROGRAMFILES\${PRODUCT}"
+; A later install goes where the first one went.
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
+ShowInstDetails show
+ShowUninstDetails show
+
+VIProductVersion "${VERSION}.0"
+VIAddVersionKey "ProductName" "${PRODUCT}"
+VIAddVersionKey "ProductVersion" "${VERSION}"
+VIAddVersionKey "FileVersion" "${VERSION}"
+VIAddVersionKey "FileDescription" "TARNIX acquisition driver module setup"
+VIAddVersionKey "CompanyName" "The TARNIX developers"
+VIAddVersionKey "LegalCopyright" "(C) 2026 The TARNIX developers"
+
+!define MUI_COMPONENTSPAGE_SMALLDESC
+!insertmacro MUI_PAGE_LICENSE "${STAGE_DIR}/LICENSE.txt"
+!insertmacro MUI_PAGE_COMPONENTS
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
+
+Section "Driver module (tarnix.dll)" SecDriver
+  SectionIn RO
+  SetOutPath "$INSTDIR"
+  File "${BIN_DIR}/tarnix.dll"
+  File "${STAGE_DIR}/README.txt"
+  File "${STAGE_DIR}/LICENSE.txt"
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "TarnixDriver" 1
+SectionEnd
+
+Section "Host exerciser (tarnix-host.exe)" SecHost
+  SetOutPath "$INSTDIR"
+  File "${BIN_DIR}/tarnix-host.exe"
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "TarnixHost" 1
+SectionEnd
+
+; Off by default: on a measurement PC the maker's VLQAPI.dll drives the
+; boards. The stand-in lives in boardsim\, never beside the driver, and an
+; existing VLQAPI.dll there that an earlier install of ours did not put
+; there is left as it is.
+Section /o "Simulated board library (boardsim\VLQAPI.dll)" SecBoardSim
+  SetOutPath "$INSTDIR\boardsim"
+  File "/oname=README.txt" "${STAGE_DIR}/boardsim/README.txt"
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "TarnixBoardSimFolder" 1
+  ClearErrors
+  ReadRegDWORD $0 HKLM "${UNINSTALL_KEY}" "TarnixBoardSimLibrary"
+  ${If} ${FileExists} "$INSTDIR\boardsim\VLQAPI.dll"
+  ${AndIf} $0 != 1
+    DetailPrint "Kept the existing $INSTDIR\boardsim\VLQAPI.dll (not installed by this setup)"
+  ${Else}
+    File "${BIN_DIR}/VLQAPI.dll"
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "TarnixBoardSimLibrary" 1
+  ${EndIf}
+SectionEnd
+
+Section "-Uninstall entry"
+  SetOutPath "$INSTDIR"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT} ${VERSION} acquisition driver module"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "The TARNIX developers"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+SectionEnd
+
+!insertmacro MUI_FUNCTION_DESCRIPTION_BEGIN
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecDriver} "The driver module the host application loads."
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecHost} "Command-line program that drives the module the way the host application does."
+  !insertmacro MUI_DESCRIPTION_TEXT ${SecBoardSim} "A stand-in for the board library with simulated boards, for trying the driver without hardware. Installed in its own folder; never replaces a VLQAPI.dll."
+!insertmacro MUI_FUNCTION_DESCRIPTION_END
+
+Function .onInit
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/BOARDSIM" $1
+  ${IfNot} ${Errors}
+    !insertmacro SelectSection ${SecBoardSim}
+  ${EndIf}
+FunctionEnd
+
+Section "Uninstall"
+  ReadRegDWORD $0 HKLM "${UNINSTALL_KEY}" "TarnixBoardSimLibrary"
+  ${If} $0 == 1
+    Delete "$INSTDIR\boardsim\VLQAPI.dll"
+  ${EndIf}
+  ReadRegDWORD $0 HKLM "${UNINSTALL_KEY}" "TarnixBoardSimFolder"
+  ${If} $0 == 1
+    Delete "$INSTDIR\boardsim\README.txt"
+    RMDir "$INSTDIR\boardsim"
+  ${EndIf}
+  ReadRegDWORD $0 HKLM "${UNINSTALL_KEY}" "TarnixHost"
+  ${If} $0 == 1
+    Delete "$INSTDIR\tarnix-host.exe"
+  ${EndIf}
+  Delete "$INSTDIR\tarnix.dll"
+  Delete "$INSTDIR\README.txt"
+  Delete "$INSTDIR\LICENSE.txt"
+  Delete "$INSTDIR\uninstall.exe"
+  ; Only when empty: files of the user's own stay, and so does the folder.
+  RMDir "$INSTDIR"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+SectionEnd
