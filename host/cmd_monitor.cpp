@@ -48,7 +48,7 @@ int RunMonitor(const GlobalOptions& globals, const MonitorCliOptions& o) {
   int code = engine.Launch(globals, o.worksheet);
   if (code != kExitOk) return code;
   if (o.start) {
-    CommandResult started = engine.Start(options.settings);
+    CommandResult started = engine.Start(options.settings, options.hostDelayMs);
     if (!started.ok) {
       std::fprintf(stderr, "error: %s failed: %s\n", started.entry.c_str(), started.message.c_str());
     }
@@ -79,7 +79,9 @@ void AddMonitorCommand(CLI::App& app, const GlobalOptions& globals, int* exit) {
       ->capture_default_str();
   sub->add_option("--worksheet", o->worksheet, "Load this worksheet's settings first");
   sub->add_option("--host-delay", o->hostDelayMs,
-                  "Wait this many milliseconds after each block (a slow host, to see an overrun)");
+                  "Wait this many milliseconds after each block (a slow host, to see an overrun);\n"
+                  "the page can change it for each start")
+      ->check(CLI::Range(0, 10000));
   sub->add_flag("--start", o->start, "Start measuring at once instead of waiting for the page");
   sub->footer(
       "The page's settings go through DRV_TestStruct and DRV_StartMeas; a refusal shows the\n"

@@ -36,10 +36,11 @@ void MonitorEngine::Shut() {
   if (thread_.joinable()) thread_.join();
 }
 
-CommandResult MonitorEngine::Start(const AcquireSettings& settings) {
+CommandResult MonitorEngine::Start(const AcquireSettings& settings, int hostDelayMs) {
   Command command;
   command.start = true;
   command.settings = settings;
+  command.hostDelayMs = hostDelayMs;
   std::future<CommandResult> done = command.done.get_future();
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -120,12 +121,12 @@ void MonitorEngine::Execute(Command& command) {
     command.done.set_value({true, "", ""});
     return;
   }
-  command.done.set_value(BeginRun(command.settings));
+  command.done.set_value(BeginRun(command.settings, command.hostDelayMs));
 }
 
 // The host's order: settings into the record, DRV_SetInputBufferSize,
 // DRV_TestStruct, DRV_StartMeas. A refusal is explained by DRV_ShowError.
-CommandResult MonitorEngine::BeginRun(const AcquireSettings& s) {
+CommandResult MonitorEngine::BeginRun(const AcquireSettings& s, int hostDelayMs) {
   if (measuring_) EndRun("idle");
   const DriverApi& api = session_.api();
   tarnix::RecordRef record = session_.record();
@@ -154,6 +155,7 @@ CommandResult MonitorEngine::BeginRun(const AcquireSettings& s) {
 
   run_ = s;
   run_.bufferSize = bufferSize;
+  hostDelayMs_ = hostDelayMs;
   rangeMax_ = record.get<double>(TARNIX_OFFSET(DeviceRecord, adChannels) +
                                  TARNIX_OFFSET(ChannelEntry, maxValue));
   const double scanRate = s.rate / static_cast<double>(s.channels.size());
@@ -173,6 +175,7 @@ CommandResult MonitorEngine::BeginRun(const AcquireSettings& s) {
   st.rate = s.rate;
   st.blockSize = s.blockSize;
   st.bufferSize = bufferSize;
+  st.hostDelayMs = hostDelayMs;
   st.blocks = st.samples = st.overruns = 0;
   st.fillPercent = 0;
   st.figures.assign(s.channels.size(), ChannelFigures{});
@@ -230,8 +233,8 @@ bool MonitorEngine::Poll() {
   }
   if (overrun) {
     EndRun("stopped by overrun");
-  } else if (options_.hostDelayMs > 0) {
-    SleepMilliseconds(options_.hostDelayMs);
+  } else if (hostDelayMs_ > 0) {
+    SleepMilliseconds(hostDelayMs_);
   }
   return true;
 }

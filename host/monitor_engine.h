@@ -20,7 +20,7 @@ namespace host {
 
 struct MonitorOptions {
   AcquireSettings settings;  // the measurement the page starts with
-  int hostDelayMs = 0;       // wait after each block: a slow host
+  int hostDelayMs = 0;       // the page's first host delay (see Start)
   double windowSeconds = 5;  // sliding window of the traces
 };
 
@@ -52,6 +52,7 @@ struct MonitorSnapshot {
   double rate = 0;
   int32_t blockSize = 0;
   int32_t bufferSize = 0;
+  int hostDelayMs = 0;
   int64_t blocks = 0;
   int64_t samples = 0;
   int64_t overruns = 0;
@@ -80,7 +81,8 @@ class MonitorEngine {
   void Shut();
 
   // Posted from any thread; answered once the acquisition thread has done it.
-  CommandResult Start(const AcquireSettings& settings);
+  // `hostDelayMs` is a wait after each block, as a slow host would take.
+  CommandResult Start(const AcquireSettings& settings, int hostDelayMs);
   CommandResult Stop();
 
   // State now, with trace points whose index is at least `pointCursor` and
@@ -92,12 +94,13 @@ class MonitorEngine {
   struct Command {
     bool start = false;
     AcquireSettings settings;
+    int hostDelayMs = 0;
     std::promise<CommandResult> done;
   };
 
   void Loop(const GlobalOptions& globals, std::string worksheet, std::promise<int> ready);
   void Execute(Command& command);
-  CommandResult BeginRun(const AcquireSettings& settings);
+  CommandResult BeginRun(const AcquireSettings& settings, int hostDelayMs);
   void EndRun(const char* state);
   // One pass of the host's polling cycle; answers whether a block was moved.
   bool Poll();
@@ -123,6 +126,7 @@ class MonitorEngine {
   // Acquisition thread only.
   bool measuring_ = false;
   AcquireSettings run_;
+  int hostDelayMs_ = 0;
   double rangeMax_ = 0;
   int64_t scanStride_ = 1;   // every n-th scan becomes a trace point
   int64_t scans_ = 0;        // complete scans of the run

@@ -70,6 +70,7 @@ json SnapshotJson(const MonitorSnapshot& s) {
           {"rate", s.rate},
           {"blockSize", s.blockSize},
           {"bufferSize", s.bufferSize},
+          {"hostDelayMs", s.hostDelayMs},
           {"blocks", s.blocks},
           {"samples", s.samples},
           {"overruns", s.overruns},
@@ -104,8 +105,9 @@ httplib::Server::HandlerResponse Guard(const httplib::Request& req, httplib::Res
   return httplib::Server::HandlerResponse::Unhandled;
 }
 
-// The start control's body: {"channels": "0-3", "rate": 1000, "blockSize": 256}.
-bool ParseStart(const std::string& body, AcquireSettings* s, std::string* why) {
+// The start control's body: {"channels": "0-3", "rate": 1000, "blockSize": 256,
+// "hostDelayMs": 0}; what is left out keeps the command line's value.
+bool ParseStart(const std::string& body, AcquireSettings* s, int* hostDelayMs, std::string* why) {
   json in = json::parse(body, nullptr, false);
   if (in.is_discarded() || !in.is_object()) {
     *why = "the body is not a JSON object";
@@ -128,6 +130,15 @@ bool ParseStart(const std::string& body, AcquireSettings* s, std::string* why) {
       return false;
     }
     s->rate = in["rate"].get<double>();
+  }
+  if (in.contains("hostDelayMs")) {
+    const json& v = in["hostDelayMs"];
+    double d = v.is_number() ? v.get<double>() : std::nan("");
+    if (!(d >= 0 && d <= 10000) || d != std::floor(d)) {
+      *why = "hostDelayMs: whole milliseconds from 0 to 10000";
+      return false;
+    }
+    *hostDelayMs = static_cast<int>(d);
   }
   for (const char* key : {"blockSize", "bufferSize"}) {
     if (!in.contains(key)) continue;
@@ -206,18 +217,20 @@ int ServeMonitor(MonitorEngine& engine, int port, bool (*KeepServing)()) {
     json out = SnapshotJson(shot);
     const AcquireSettings& d = engine.options().settings;
     out["defaults"] = {{"channels", ChannelText(d.channels)}, {"rate", d.rate},
-                       {"blockSize", d.blockSize}, {"bufferSize", d.bufferSize}};
+                       {"blockSize", d.blockSize}, {"bufferSize", d.bufferSize},
+                       {"hostDelayMs", engine.options().hostDelayMs}};
     res.set_content(out.dump(), "application/json");
   });
   server.Post("/api/start", [&engine](const httplib::Request& req, httplib::Response& res) {
     AcquireSettings settings = engine.options().settings;
+    int hostDelayMs = engine.options().hostDelayMs;
     std::string why;
-    if (!ParseStart(req.body, &settings, &why)) {
+    if (!ParseStart(req.body, &settings, &hostDelayMs, &why)) {
       res.status = 400;
       Reply(res, {false, "", why});
       return;
     }
-    Reply(res, engine.Start(settings));
+    Reply(res, engine.Start(settings, hostDelayMs));
   });
   server.Post("/api/stop", [&engine](const httplib::Request&, httplib::Response& res) {
     Reply(res, engine.Stop());

@@ -108,6 +108,7 @@ $('controls').addEventListener('submit', (event) => {
     channels: $('channels').value,
     rate: Number($('rate').value),
     blockSize: Number($('blockSize').value),
+    hostDelayMs: Number($('hostDelayMs').value),
   });
 });
 $('stop').addEventListener('click', () => post('/api/stop'));
@@ -116,6 +117,7 @@ fetch('/api/status').then((r) => r.json()).then((s) => {
   $('channels').value = s.defaults.channels;
   $('rate').value = s.defaults.rate;
   $('blockSize').value = s.defaults.blockSize;
+  $('hostDelayMs').value = s.defaults.hostDelayMs;
   const events = new EventSource('/events');
   events.onmessage = (event) => update(JSON.parse(event.data));
   events.onerror = () => { $('state').textContent = 'disconnected'; };
