@@ -46,6 +46,8 @@ function appendPoints(points) {
     trace.el.dataset.points = String(trace.t.length);
     trace.el.dataset.last = String(trace.v[trace.v.length - 1]);
     trace.el.dataset.newest = String(newest);
+    // Whether the window never falls: a quick look at a counting input.
+    trace.el.dataset.rising = String(trace.v.every((v, i) => i === 0 || v >= trace.v[i - 1]));
   });
 }
 
