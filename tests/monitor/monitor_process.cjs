@@ -37,7 +37,7 @@ function startMonitor(extraArgs = []) {
       if (m) resolve({ url: m[1], port: Number(m[2]) });
     });
     exited.then((e) => reject(new Error(`monitor ended early (${JSON.stringify(e)}): ${out}${output}`)));
-    setTimeout(() => reject(new Error('monitor printed no URL within 20 s')), 20000);
+    setTimeout(() => reject(new Error('monitor printed no URL within 20 s')), 20000).unref();
   });
   return url.then(({ url: base, port }) => ({
     url: base, port, pid: child.pid,
