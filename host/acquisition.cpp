@@ -22,8 +22,8 @@ T ReadInfo(const void* info, size_t offset) {
   return value;
 }
 
-// Writes the host's requests into the record, as the host does before it
-// asks the module to check them.
+}  // namespace
+
 void WriteSettings(tarnix::RecordRef record, const AcquireSettings& s, int32_t bufferSize) {
   record.set<double>(TARNIX_RECORD(sampleRate), s.rate);
   record.set<uint16_t>(TARNIX_RECORD(adChannelMask), ChannelMask(s.channels));
@@ -33,7 +33,13 @@ void WriteSettings(tarnix::RecordRef record, const AcquireSettings& s, int32_t b
   record.set<int32_t>(TARNIX_RECORD(bufferSize), bufferSize);
 }
 
-}  // namespace
+uint32_t ReportedFillPercent(const DriverApi& api) {
+  return ReadInfo<uint32_t>(api.GetMeasInfoEx(), kFillPercentOffset);
+}
+
+bool ModuleMeasuring(const DriverApi& api) {
+  return ReadInfo<int32_t>(api.GetMeasInfoEx(), kStateWordOffset) == kMeasuring;
+}
 
 int32_t DefaultBufferSize(const AcquireSettings& s) {
   double halfSecond = s.rate / 2;  // the rate counts samples of all channels

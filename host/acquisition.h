@@ -33,6 +33,16 @@ struct AcquireSettings {
 // half a second of scans, so the fill level means something.
 int32_t DefaultBufferSize(const AcquireSettings& settings);
 
+// Writes the host's requests into the record, as the host does before it
+// asks the module to check them.
+void WriteSettings(tarnix::RecordRef record, const AcquireSettings& settings, int32_t bufferSize);
+
+// MeasInfoEx as the module reports it: the fill percentage of the last
+// DRV_GetInputBufStatus, and whether the module still measures (it stops
+// the measurement itself on an overrun).
+uint32_t ReportedFillPercent(const DriverApi& api);
+bool ModuleMeasuring(const DriverApi& api);
+
 struct AcquireOutcome {
   int exitCode = kExitOk;
   bool overrun = false;     // the module stopped the measurement on overrun

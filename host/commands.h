@@ -16,6 +16,9 @@ void AddIoCommand(CLI::App& app, const GlobalOptions& globals, int* exit);
 void AddWorksheetCommand(CLI::App& app, const GlobalOptions& globals, int* exit);
 void AddSetupCommand(CLI::App& app, const GlobalOptions& globals, int* exit);
 void AddAboutCommand(CLI::App& app, const GlobalOptions& globals, int* exit);
+// The live web view; in builds without the HTTP server library a stand-in
+// that says so.
+void AddMonitorCommand(CLI::App& app, const GlobalOptions& globals, int* exit);
 
 // Prints the board description the module wrote into the record, with the
 // per-channel range tables when `withTables`.

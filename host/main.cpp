@@ -23,12 +23,14 @@ int main(int argc, char** argv) {
   host::AddWorksheetCommand(app, globals, &exit);
   host::AddSetupCommand(app, globals, &exit);
   host::AddAboutCommand(app, globals, &exit);
+  host::AddMonitorCommand(app, globals, &exit);
   app.footer(
       "Examples:\n"
       "  tarnix-host info\n"
       "  tarnix-host acquire --channels 0-3 --rate 1000 --blocks 20 --plot out/demo.svg\n"
       "  tarnix-host --trace io --do 0=0x55 --di 0\n"
       "  tarnix-host setup --range 1 --gain 0\n"
+      "  tarnix-host monitor --channels 0-3 --rate 1000\n"
       "Run 'tarnix-host <command> --help' for each command's options.");
   try {
     app.parse(argc, argv);

@@ -11,7 +11,7 @@ done
 for hdr in /usr/include/nlohmann/json.hpp /usr/include/CLI/CLI.hpp \
            /usr/include/libdivide.h /usr/include/sqlite3.h /usr/include/sndfile.h \
            /usr/include/gtest/gtest.h /usr/include/benchmark/benchmark.h \
-           /usr/src/googletest/CMakeLists.txt; do
+           /usr/src/googletest/CMakeLists.txt /usr/include/httplib.h /usr/bin/chromium; do
   [ -e "$hdr" ] || need=1
 done
 dpkg -s wine32:i386 >/dev/null 2>&1 || need=1
@@ -31,7 +31,26 @@ if [ -n "$need" ]; then
     wine wine32:i386 wine64 xvfb xauth imagemagick \
     libgtest-dev googletest libbenchmark-dev nlohmann-json3-dev libcli11-dev \
     libdivide-dev libsqlite3-dev sqlite3 ca-certificates qemu-user-static \
-    librsvg2-bin libsndfile1-dev nsis dpkg-dev
+    librsvg2-bin libsndfile1-dev nsis dpkg-dev libcpp-httplib-dev chromium
+fi
+# Node.js and npm for the live view's charting library and its browser test;
+# a Node.js that is already there (with its own npm) is kept.
+if ! command -v npm >/dev/null 2>&1; then
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -q
+  $SUDO apt-get install -y -q --no-install-recommends nodejs npm
+fi
+# The npm packages, exactly as host/monitor_web/package-lock.json names
+# them, into build/npm: the build embeds uPlot from there, the browser test
+# loads playwright-core from there. Installed again only when the lock
+# file changed.
+root=$(cd "$(dirname "$0")/.." && pwd)
+npmdir=$root/build/npm
+if ! cmp -s "$root/host/monitor_web/package-lock.json" "$npmdir/package-lock.json" ||
+   [ ! -e "$npmdir/node_modules/uplot/dist/uPlot.iife.min.js" ]; then
+  mkdir -p "$npmdir"
+  cp "$root/host/monitor_web/package.json" "$root/host/monitor_web/package-lock.json" "$npmdir/"
+  (cd "$npmdir" && npm ci --no-audit --no-fund)
 fi
 
 # Wine's loader for 32-bit programs is itself a 32-bit Linux program. Some

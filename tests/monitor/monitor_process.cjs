@@ -1,0 +1,60 @@
+// Starts `tarnix-host monitor` on a free loopback port for a test, and ends
+// it the way a user does (SIGTERM, as Ctrl-C), expecting a clean exit.
+'use strict';
+const { spawn } = require('node:child_process');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+
+// The simulated board: input 0 carries a slow rising ramp, so the trace's
+// values must advance from block to block; a small FIFO lets a slow host
+// overrun it within a second.
+const BOARD_PROFILE = {
+  boards: [{
+    serial: 20130017, maxRate: 100000, fifoCapacity: 4096,
+    signals: [
+      { channel: 0, kind: 'ramp', amplitude: 9000000, offset: 0, frequency: 0.02 },
+    ],
+  }],
+};
+
+function startMonitor(extraArgs = []) {
+  const bin = process.env.TARNIX_BIN;
+  if (!bin) throw new Error('TARNIX_BIN is not set');
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'tarnix-monitor-'));
+  const profile = path.join(dir, 'board.json');
+  fs.writeFileSync(profile, JSON.stringify(BOARD_PROFILE));
+  const child = spawn(path.join(bin, 'tarnix-host'),
+    ['--board-config', profile, 'monitor', ...extraArgs], { stdio: ['ignore', 'pipe', 'pipe'] });
+  let output = '';
+  child.stderr.on('data', (d) => { output += d; });
+  const exited = new Promise((resolve) => child.on('exit', (code, signal) => resolve({ code, signal })));
+  const url = new Promise((resolve, reject) => {
+    let out = '';
+    child.stdout.on('data', (d) => {
+      out += d;
+      const m = /serving (http:\/\/127\.0\.0\.1:(\d+)\/)/.exec(out);
+      if (m) resolve({ url: m[1], port: Number(m[2]) });
+    });
+    exited.then((e) => reject(new Error(`monitor ended early (${JSON.stringify(e)}): ${out}${output}`)));
+    setTimeout(() => reject(new Error('monitor printed no URL within 20 s')), 20000).unref();
+  });
+  return url.then(({ url: base, port }) => ({
+    url: base, port, pid: child.pid,
+    stderr: () => output,
+    async stop() {
+      child.kill('SIGTERM');
+      const e = await exited;
+      fs.rmSync(dir, { recursive: true, force: true });
+      if (e.code !== 0) throw new Error(`monitor exited with ${JSON.stringify(e)}: ${output}`);
+    },
+  }));
+}
+
+// Small check helper: prints "ok - what" or throws with the reason.
+function check(condition, what, detail = '') {
+  if (!condition) throw new Error(`FAILED - ${what}${detail ? ': ' + detail : ''}`);
+  console.log(`ok - ${what}`);
+}
+
+module.exports = { startMonitor, check, BOARD_PROFILE };
