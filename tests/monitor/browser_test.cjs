@@ -69,7 +69,7 @@ async function main() {
     const later = await view(page);
     const [a, b] = [first.traces[0], later.traces[0]];
     check(b.points > a.points, 'the traces\' point count grows', `${a.points} -> ${b.points}`);
-    check(b.last > a.last && b.rising, 'the ramp on input 0 advances, and rises across the window',
+    check(b.last > a.last && b.rising, 'the sequence on input 0 advances, and rises across the window',
       `${a.last} -> ${b.last}, rising ${b.rising}`);
     check(later.samples > first.samples && later.blocks > first.blocks,
       'blocks and samples moved update', `${first.samples} -> ${later.samples}`);

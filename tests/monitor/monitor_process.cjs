@@ -6,14 +6,15 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 
-// The simulated board: input 0 carries a slow rising ramp, so the trace's
-// values must advance from block to block; a small FIFO lets a slow host
+// The simulated board: input 0 carries a sequence (each sample 500 uV above
+// the last, wrapping only after 40000 scans), so the trace's values must
+// advance from block to block; a small FIFO lets a slow host
 // overrun it within a second.
 const BOARD_PROFILE = {
   boards: [{
     serial: 20130017, maxRate: 100000, fifoCapacity: 4096,
     signals: [
-      { channel: 0, kind: 'ramp', amplitude: 9000000, offset: 0, frequency: 0.02 },
+      { channel: 0, kind: 'sequence', step: 500 },
     ],
   }],
 };
