@@ -9,6 +9,8 @@ file(MAKE_DIRECTORY ${root}/boardsim)
 file(COPY ${BIN_DIR}/tarnix.dll ${BIN_DIR}/tarnix-host.exe
           ${STAGE_DIR}/README.txt ${STAGE_DIR}/LICENSE.txt DESTINATION ${root})
 file(COPY ${BIN_DIR}/VLQAPI.dll ${STAGE_DIR}/boardsim/README.txt DESTINATION ${root}/boardsim)
+get_filename_component(zip_dir ${ZIP} DIRECTORY)
+file(MAKE_DIRECTORY ${zip_dir})
 file(REMOVE ${ZIP})
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar cf ${ZIP} --format=zip ${TOP}
                 WORKING_DIRECTORY ${WORK} RESULT_VARIABLE status)
