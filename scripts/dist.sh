@@ -2,6 +2,7 @@
 # make dist: builds the release packages into dist/:
 #   tarnix-<version>-win32.zip   32-bit Windows files (build/windows)
 #   tarnix-<version>-setup.exe   their NSIS installer
+#   tarnix-<version>-win64.zip   64-bit Windows files (build/windows64)
 #   tarnix_<version>_<arch>.deb  the native build through CPack (build/native)
 # Only the shipped programs are built, not the tests. The packaging rules
 # themselves are in packaging/CMakeLists.txt.
@@ -31,15 +32,9 @@ step native-build cmake --build --preset native --target tarnix vlqapi tarnix-ho
 step native-cpack cpack --config build/native/CPackConfig.cmake
 cp build/native/dist/tarnix_"$version"_"$(dpkg --print-architecture)".deb dist/
 
-# --- hook: the 64-bit Windows zip ------------------------------------------
-# When the windows64 flavour has been configured (build/windows64), its zip
-# tarnix-<version>-win64.zip joins the packages; the same packaging rules
-# name it by the build's pointer size. Nothing here needs that build.
-if [ -f build/windows64/CMakeCache.txt ]; then
-  echo "== dist: 64-bit Windows zip"
-  step windows64-build cmake --build build/windows64 --target tarnix_packages
-  cp build/windows64/dist/tarnix-"$version"-win64.zip dist/
-fi
-# ----------------------------------------------------------------------------
+echo "== dist: 64-bit Windows zip"
+step windows64-configure cmake --preset windows64
+step windows64-build cmake --build --preset windows64 --target tarnix_packages
+cp build/windows64/dist/tarnix-"$version"-win64.zip dist/
 
 ls -l dist
