@@ -28,7 +28,7 @@ class Refusal : public ::testing::Test {
     // The first test to run loads the module, and the load traces the
     // process attach; the refusals' own lines are checked after it.
     if (GetModuleHandleA("tarnix.dll") == nullptr) {
-      winetest::StartTraceCapture();
+      winetest::StartTraceCaptureOnThisThread();
       winetest::Tarnix();
       EXPECT_EQ(winetest::TakeTraces(), (std::vector<std::string>{
                                             "TARNIX:DllMain\n", "TARNIX:DllMain - Starting\n"}));
@@ -45,7 +45,9 @@ class Refusal : public ::testing::Test {
     VELQSIM_ClearLog();
     // Restarted for each opening: GoogleTest also writes its failure
     // reports as debug lines, which must not spill into the next check.
-    winetest::StartTraceCapture();
+    // This thread only: the threads Wine starts for the error box bring
+    // thread-attach lines at any moment.
+    winetest::StartTraceCaptureOnThisThread();
     devicewine::ThreadWindowWatch watch;
     const DWORD start = GetTickCount();
     EXPECT_EQ(winetest::Get<InitFn>("DRV_InitDevice")(record.data()), 0);
