@@ -76,7 +76,8 @@ for preset in $presets; do
   # Verbose into the log (every line of test K starts with "K: "), the
   # progress lines on the terminal.
   ctest --preset "$preset" -j "$jobs" -V >"$logs/$preset-test.log" 2>&1
-  grep -vE '^[0-9]+: ' "$logs/$preset-test.log" | grep -vE '^(UpdateCTestConfiguration|Parse Config|Constructing|Checking test|Test project|test [0-9]+$|$)'
+  grep -vE '^[0-9]+: ' "$logs/$preset-test.log" |
+    grep -vE '^(UpdateCTestConfiguration|Parse Config|Constructing|Checking test|Test project|test [0-9]+$|Done constructing|Updating test list|Added [0-9]+ tests? to meet|$)'
   awk -f scripts/count-cases.awk "$logs/$preset-test.log" >"$logs/$preset-cases.txt"
   # The output of each failed program, as ctest would show it.
   for number in $(sed -n -E 's/^ *[0-9]+\/[0-9]+ +Test +#([0-9]+): .*/\1 &/p' "$logs/$preset-test.log" |
