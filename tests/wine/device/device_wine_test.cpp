@@ -39,7 +39,8 @@ struct Opening {
 // Opens the device on `record` the way a host does, watching the splash.
 Opening Open(void* record) {
   Opening out;
-  winetest::StartTraceCapture();
+  // This thread's lines: Wine's own threads bring thread-attach lines.
+  winetest::StartTraceCaptureOnThisThread();
   devicewine::ThreadWindowWatch watch;
   const DWORD start = GetTickCount();
   out.result = Get<InitFn>("DRV_InitDevice")(record);
@@ -66,7 +67,7 @@ class OpenedDevice : public ::testing::Test {
   }
   void SetUp() override {
     ASSERT_EQ(opening_->result, 1) << "the device did not open; nothing else can be checked";
-    winetest::StartTraceCapture();
+    winetest::StartTraceCaptureOnThisThread();
     devicewine::TakeAllocations();
     devicewine::TakeFrees();
   }

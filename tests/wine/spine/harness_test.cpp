@@ -10,6 +10,10 @@
 namespace {
 
 TEST(Harness, CapturesEachDebugLineExactlyFromEveryThread) {
+  // The helper thread's start brings the module's thread-attach line when
+  // an earlier test loaded it; started before the capture, so only this
+  // test's own lines are recorded, whatever ran first.
+  winetest::OnHelperThread([] {}).get();
   winetest::StartTraceCapture();
   OutputDebugStringA("first line");
   winetest::OnHelperThread([] { OutputDebugStringA("from another thread\n"); }).get();

@@ -80,6 +80,11 @@ void InstallDebugOutputHandler();
 // OutputDebugStringA of this process, from any thread. Each call is one
 // entry with its exact text.
 void StartTraceCapture();
+// The same, recording only the calling thread's lines: for exact checks of
+// what a call writes, since the system starts and ends threads of its own
+// (for message boxes, among others) whose attach and detach lines the
+// module's entry routine writes at any moment.
+void StartTraceCaptureOnThisThread();
 // Stops recording; later lines are dropped as before the start.
 void StopTraceCapture();
 // Everything recorded since the last start or take, oldest first.

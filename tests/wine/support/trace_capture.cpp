@@ -28,6 +28,7 @@ struct TraceState {
   std::mutex lock;
   std::vector<std::string> traces;
   std::atomic<bool> capturing{false};
+  std::atomic<DWORD> onlyThread{0};  // 0: every thread
   std::once_flag handlerInstalled;
   bool echo = std::getenv("TARNIX_WINE_ECHO_TRACES") != nullptr;
 };
@@ -41,7 +42,8 @@ LONG CALLBACK OnDebugPrint(EXCEPTION_POINTERS* info) {
   if (record->ExceptionCode != kDebugPrintException || record->NumberParameters < 2) {
     return EXCEPTION_CONTINUE_SEARCH;
   }
-  if (!State().capturing.load()) {
+  const DWORD only = State().onlyThread.load();
+  if (!State().capturing.load() || (only != 0 && only != GetCurrentThreadId())) {
     if (State().echo) {
       std::fprintf(stderr, "[debug] %s", reinterpret_cast<const char*>(record->ExceptionInformation[1]));
     }
@@ -67,13 +69,20 @@ void InstallDebugOutputHandler() {
   std::call_once(State().handlerInstalled, [] { AddVectoredExceptionHandler(1, OnDebugPrint); });
 }
 
-void StartTraceCapture() {
+namespace {
+void StartCapture(DWORD onlyThread) {
   TraceState& state = State();
   InstallDebugOutputHandler();
   std::lock_guard<std::mutex> lock(state.lock);
   state.traces.clear();
+  state.onlyThread.store(onlyThread);
   state.capturing.store(true);
 }
+}  // namespace
+
+void StartTraceCapture() { StartCapture(0); }
+
+void StartTraceCaptureOnThisThread() { StartCapture(GetCurrentThreadId()); }
 
 void StopTraceCapture() { State().capturing.store(false); }
 
