@@ -9,7 +9,10 @@
 set -e
 export WINEPREFIX="${WINEPREFIX:-${TARNIX_WINEPREFIX:-$HOME/.cache/tarnix/wineprefix}}"
 export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# No debugger on a crash: Wine would start winedbg --auto, which can wait
+# forever with nobody to answer it; without it the crashing program just ends
+# with its exception code, which the test then reports.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winedbg.exe=d}"
 export WINEARCH="${WINEARCH:-win64}"
 # Where the kernel runs no 32-bit code, the 32-bit Wine loader runs under
 # qemu-user (registered by scripts/setup.sh). Wine then probes the whole 4 GB
