@@ -41,18 +41,17 @@ CommandResult MonitorEngine::Start(const AcquireSettings& settings, int hostDela
   command.start = true;
   command.settings = settings;
   command.hostDelayMs = hostDelayMs;
-  std::future<CommandResult> done = command.done.get_future();
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (quit_) return {false, "", "the monitor is shutting down"};
-    commands_.push_back(&command);
-  }
-  wake_.notify_all();
-  return done.get();
+  return Post(command);
 }
 
 CommandResult MonitorEngine::Stop() {
   Command command;
+  return Post(command);
+}
+
+// Hands a command to the engine's thread, which alone calls the module, and
+// waits for its answer.
+CommandResult MonitorEngine::Post(Command& command) {
   std::future<CommandResult> done = command.done.get_future();
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -246,16 +245,7 @@ void MonitorEngine::Consume(const int16_t* block, int32_t count) {
   const double scanRate = run_.rate / static_cast<double>(channels);
   for (int32_t k = 0; k < count; ++k) {
     double v = CodeToVolts(block[k], rangeMax_);
-    ChannelFigures& f = state_.figures[position_];
-    if (f.count == 0) {
-      f.min = f.max = v;
-    } else {
-      f.min = std::min(f.min, v);
-      f.max = std::max(f.max, v);
-    }
-    ++f.count;
-    f.sum += v;
-    f.squares += v * v;
+    state_.figures[position_].Add(v);
     scan_[position_] = v;
     if (++position_ < channels) continue;
     position_ = 0;

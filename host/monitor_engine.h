@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "acquisition.h"
+#include "signal_stats.h"
 #include "session.h"
 
 namespace host {
@@ -25,10 +26,8 @@ struct MonitorOptions {
 };
 
 // Per-channel figures over every sample of the current run.
-struct ChannelFigures {
+struct ChannelFigures : RunningFigures {
   int channel = 0;
-  int64_t count = 0;
-  double min = 0, max = 0, sum = 0, squares = 0;
 };
 
 // One thinned point of the traces: time of its scan and one value per
@@ -99,6 +98,7 @@ class MonitorEngine {
   };
 
   void Loop(const GlobalOptions& globals, std::string worksheet, std::promise<int> ready);
+  CommandResult Post(Command& command);
   void Execute(Command& command);
   CommandResult BeginRun(const AcquireSettings& settings, int hostDelayMs);
   void EndRun(const char* state);

@@ -31,6 +31,24 @@ struct Recording {
 // upper range limit reads 2047.
 inline double CodeToVolts(int16_t code, double rangeMax) { return code * rangeMax / 2047.0; }
 
+// Figures of one channel kept while its samples arrive, each sample added
+// once: what the statistics of a recording and the live view both need.
+struct RunningFigures {
+  int64_t count = 0;
+  double min = 0, max = 0, sum = 0, squares = 0;
+  void Add(double v) {
+    if (count == 0) {
+      min = max = v;
+    } else {
+      min = v < min ? v : min;
+      max = v > max ? v : max;
+    }
+    ++count;
+    sum += v;
+    squares += v * v;
+  }
+};
+
 struct ChannelStats {
   int channel = 0;
   int64_t count = 0;
