@@ -8,19 +8,23 @@
 
 #include "acquire/convert_kernels.h"
 
-// libdivide's inline functions take this file's instruction set; they have
-// internal linkage, so no other file sees these copies.
+// The whole file, libdivide's inline functions included, is compiled for
+// one instruction set through this one pragma. Functions whose target
+// options differ in any way are not inlined into each other (the 32-bit
+// mingw compiler counted a target attribute and this pragma as different),
+// and a libdivide call per vector costs the kernel most of its speed.
+// libdivide's functions have internal linkage, so no other file sees these
+// copies.
 #pragma GCC push_options
 #pragma GCC target("avx2")
 #define LIBDIVIDE_AVX2
 #include <libdivide.h>
-#pragma GCC pop_options
 
 namespace tarnix::convert_detail {
 
 namespace {
 
-__attribute__((target("avx2"))) inline __m256i ClampAndDivide(__m256i value, __m256i low,
+inline __m256i ClampAndDivide(__m256i value, __m256i low,
                                                                __m256i high,
                                                                const libdivide::libdivide_s32_t* divider) {
   // Valid because low <= high: min first, then max.
@@ -32,7 +36,7 @@ __attribute__((target("avx2"))) inline __m256i ClampAndDivide(__m256i value, __m
 
 }  // namespace
 
-__attribute__((target("avx2"))) void ConvertAvx2(const int32_t* raw, int16_t* codes,
+void ConvertAvx2(const int32_t* raw, int16_t* codes,
                                                  uint32_t count, int32_t lowLimit,
                                                  int32_t highLimit, const DivisionMagic& magic) {
   const libdivide::libdivide_s32_t divider{magic.magic, magic.more};
@@ -56,3 +60,5 @@ __attribute__((target("avx2"))) void ConvertAvx2(const int32_t* raw, int16_t* co
 }
 
 }  // namespace tarnix::convert_detail
+
+#pragma GCC pop_options

@@ -14,19 +14,23 @@
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 
-// libdivide's inline functions take this file's instruction set; they have
-// internal linkage, so no other file sees these copies.
+// The whole file, libdivide's inline functions included, is compiled for
+// one instruction set through this one pragma. Functions whose target
+// options differ in any way are not inlined into each other (the 32-bit
+// mingw compiler counted a target attribute and this pragma as different),
+// and a libdivide call per vector costs the kernel most of its speed.
+// libdivide's functions have internal linkage, so no other file sees these
+// copies.
 #pragma GCC push_options
 #pragma GCC target("avx512f")
 #define LIBDIVIDE_AVX512
 #include <libdivide.h>
-#pragma GCC pop_options
 
 namespace tarnix::convert_detail {
 
 namespace {
 
-__attribute__((target("avx512f"))) inline __m256i ConvertVector(__m512i value, __m512i low,
+inline __m256i ConvertVector(__m512i value, __m512i low,
                                                                  __m512i high,
                                                                  const libdivide::libdivide_s32_t* divider) {
   // Valid because low <= high: min first, then max.
@@ -37,7 +41,7 @@ __attribute__((target("avx512f"))) inline __m256i ConvertVector(__m512i value, _
 
 }  // namespace
 
-__attribute__((target("avx512f"))) void ConvertAvx512(const int32_t* raw, int16_t* codes,
+void ConvertAvx512(const int32_t* raw, int16_t* codes,
                                                      uint32_t count, int32_t lowLimit,
                                                      int32_t highLimit,
                                                      const DivisionMagic& magic) {
@@ -61,3 +65,5 @@ __attribute__((target("avx512f"))) void ConvertAvx512(const int32_t* raw, int16_
 }
 
 }  // namespace tarnix::convert_detail
+
+#pragma GCC pop_options

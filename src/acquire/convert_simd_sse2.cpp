@@ -9,24 +9,28 @@
 
 #include "acquire/convert_kernels.h"
 
-// libdivide's inline functions take this file's instruction set; they have
-// internal linkage, so no other file sees these copies.
+// The whole file, libdivide's inline functions included, is compiled for
+// one instruction set through this one pragma. Functions whose target
+// options differ in any way are not inlined into each other (the 32-bit
+// mingw compiler counted a target attribute and this pragma as different),
+// and a libdivide call per vector costs the kernel most of its speed.
+// libdivide's functions have internal linkage, so no other file sees these
+// copies.
 #pragma GCC push_options
 #pragma GCC target("sse2")
 #define LIBDIVIDE_SSE2
 #include <libdivide.h>
-#pragma GCC pop_options
 
 namespace tarnix::convert_detail {
 
 namespace {
 
 // SSE2 has no 32-bit min/max: select through a comparison mask.
-__attribute__((target("sse2"))) inline __m128i Select(__m128i mask, __m128i ifSet, __m128i ifClear) {
+inline __m128i Select(__m128i mask, __m128i ifSet, __m128i ifClear) {
   return _mm_or_si128(_mm_and_si128(mask, ifSet), _mm_andnot_si128(mask, ifClear));
 }
 
-__attribute__((target("sse2"))) inline __m128i ClampAndDivide(__m128i value, __m128i low,
+inline __m128i ClampAndDivide(__m128i value, __m128i low,
                                                                __m128i high,
                                                                const libdivide::libdivide_s32_t* divider) {
   value = Select(_mm_cmpgt_epi32(value, high), high, value);
@@ -36,13 +40,13 @@ __attribute__((target("sse2"))) inline __m128i ClampAndDivide(__m128i value, __m
 
 // Low 16 bits of each 32-bit lane, sign-extended, so the saturating pack
 // keeps exactly those bits.
-__attribute__((target("sse2"))) inline __m128i LowHalves(__m128i value) {
+inline __m128i LowHalves(__m128i value) {
   return _mm_srai_epi32(_mm_slli_epi32(value, 16), 16);
 }
 
 }  // namespace
 
-__attribute__((target("sse2"))) void ConvertSse2(const int32_t* raw, int16_t* codes,
+void ConvertSse2(const int32_t* raw, int16_t* codes,
                                                  uint32_t count, int32_t lowLimit,
                                                  int32_t highLimit, const DivisionMagic& magic) {
   const libdivide::libdivide_s32_t divider{magic.magic, magic.more};
@@ -64,3 +68,5 @@ __attribute__((target("sse2"))) void ConvertSse2(const int32_t* raw, int16_t* co
 }
 
 }  // namespace tarnix::convert_detail
+
+#pragma GCC pop_options
