@@ -113,7 +113,11 @@ void ConvertSamples(const int32_t* raw, int16_t* codes, uint32_t count, const Bl
     return;
   }
   const libdivide::libdivide_s32_t divider = libdivide::libdivide_s32_gen(scale.divisor);
-  const DivisionMagic magic{divider.magic, divider.more};
+  // The enlargement keeps the product at or beyond the exact quotient
+  // whatever rounding the reciprocal and the product take.
+  constexpr double kEnlarge = 1.0 + 0x1p-50;
+  const double reciprocal = 1.0 / static_cast<double>(scale.divisor) * kEnlarge;
+  const DivisionMagic magic{divider.magic, divider.more, reciprocal};
   path.kernel(raw, codes, count, scale.lowLimit, scale.highLimit, magic);
 }
 

@@ -6,10 +6,13 @@
 
 namespace tarnix::convert_detail {
 
-// libdivide's signed 32-bit divider, as produced by libdivide_s32_gen.
+// The block's divisor in the forms the kernels divide by: libdivide's signed
+// 32-bit divider (libdivide_s32_gen), and for the floating-point kernel the
+// reciprocal enlarged by 2^-50 of itself (see convert_simd_sse2.cpp).
 struct DivisionMagic {
   int32_t magic;
   uint8_t more;
+  double reciprocal;
 };
 
 // Converts `count` samples, count >= the kernel's width. Requires

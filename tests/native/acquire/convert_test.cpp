@@ -109,6 +109,17 @@ std::vector<int32_t> Readings(const BlockScale& s, std::mt19937& rng) {
   for (int64_t k : {1, 2, 2047, 2048, -1, -2, -2047, -2048}) {
     for (int64_t delta : {-1, 0, 1}) r.push_back(static_cast<int32_t>(k * s.divisor + delta));
   }
+  // The largest multiples: whole quotients far from zero, where a division
+  // through a reciprocal would first fall short.
+  if (s.divisor != 0) {
+    const int64_t top = INT32_MAX / (s.divisor < 0 ? -int64_t{s.divisor} : int64_t{s.divisor});
+    for (int64_t k : {top, -top, top - 1, -top + 1}) {
+      for (int64_t delta : {-1, 0, 1}) {
+        const int64_t v = k * s.divisor + delta;
+        if (v >= INT32_MIN && v <= INT32_MAX) r.push_back(static_cast<int32_t>(v));
+      }
+    }
+  }
   std::uniform_int_distribution<int32_t> any(INT32_MIN, INT32_MAX);
   const int32_t lo = std::min(s.lowLimit, s.highLimit);
   const int32_t hi = std::max(s.lowLimit, s.highLimit);
