@@ -12,16 +12,20 @@
 //
 // Options: --reps N (timed calls per measurement, default 301), --block N
 // (samples, default 65535), --rounds N (default 3; all measurements are
-// taken once per round, interleaved, and the median of every round kept).
+// taken once per round, interleaved, and the median of every round kept),
+// --offset N (bytes past a 64-byte boundary at which the paths' readings
+// start, default 8: what the system's global memory hands the module).
 #include <windows.h>
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -81,6 +85,43 @@ struct Row {
   bool derived = false;  // a difference of two measured rows
 };
 
+// Every path against the plain loop for every nonzero 16-bit divisor, on
+// the readings where a division goes wrong first: the extremes, the clamp
+// limits and whole multiples of the divisor (the largest ones included),
+// each +-1. Returns the first path that differs, or nullptr.
+const char* PathDifferingFromPlainLoop(const char* const* paths, std::size_t count) {
+  std::vector<int32_t> raw;
+  std::vector<int16_t> fast, plain;
+  for (int32_t d = INT16_MIN; d <= INT16_MAX; ++d) {
+    if (d == 0) continue;
+    const int64_t magnitude = d < 0 ? -int64_t{d} : d;
+    const int64_t top = INT32_MAX / magnitude;
+    const tarnix::BlockScale scale{INT32_MIN, INT32_MAX, static_cast<int16_t>(d)};
+    raw = {INT32_MIN, INT32_MIN + 1, INT32_MAX, INT32_MAX - 1, 0, 1, -1};
+    for (int64_t k : {int64_t{1}, int64_t{2}, int64_t{2047}, top, top - 1, -top, -top + 1}) {
+      for (int64_t delta : {-1, 0, 1}) {
+        for (int64_t v : {k * d + delta, -k * d + delta}) {
+          if (v >= INT32_MIN && v <= INT32_MAX) raw.push_back(static_cast<int32_t>(v));
+        }
+      }
+    }
+    const auto n = static_cast<uint32_t>(raw.size());
+    plain.assign(n, 0);
+    tarnix::ConvertSamplesReference(raw.data(), plain.data(), n, scale);
+    for (std::size_t p = 0; p < count; ++p) {
+      if (!tarnix::ForceConversionPath(paths[p])) continue;
+      fast.assign(n, 0x5555);
+      tarnix::ConvertSamples(raw.data(), fast.data(), n, scale);
+      if (fast != plain) {
+        tarnix::ForceConversionPath(nullptr);
+        return paths[p];
+      }
+    }
+  }
+  tarnix::ForceConversionPath(nullptr);
+  return nullptr;
+}
+
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   return v[v.size() / 2];
@@ -101,10 +142,15 @@ int main(int argc, char** argv) {
   const auto n = static_cast<uint32_t>(std::clamp(Option(argc, argv, "--block", 65535), 40, 65535));
 
   // Readings of a +-10 V board with some over-range samples.
+  const int offset = std::clamp(Option(argc, argv, "--offset", 8), 0, 60) / 4 * 4;
+  std::vector<int32_t> rawStore(n + 32);
+  const auto base = reinterpret_cast<uintptr_t>(rawStore.data());
+  int32_t* rawStart = rawStore.data() + ((64 - base % 64) % 64 + offset) / 4;
   std::vector<int32_t> raw(n);
   std::mt19937 rng(2026);
   std::uniform_int_distribution<int32_t> dist(-12000000, 12000000);
   for (int32_t& v : raw) v = dist(rng);
+  std::copy(raw.begin(), raw.end(), rawStart);
   const tarnix::BlockScale scale = tarnix::ScaleForRange(-10.0, 10.0);
   std::vector<int16_t> expected(n);
   tarnix::ConvertSamplesReference(raw.data(), expected.data(), n, scale);
@@ -139,6 +185,7 @@ int main(int argc, char** argv) {
   };
   std::vector<int32_t> libraryBuffer(n);
   int16_t* hostBlock = nullptr;
+  int32_t* dllLocal = nullptr;
   const auto nothing = [] {};
 
   std::vector<Row> rows;
@@ -157,6 +204,7 @@ int main(int argc, char** argv) {
   for (int round = 0; round < rounds; ++round) {
     std::size_t row = 0;
     rows[row++].seconds.push_back(MedianSeconds(reps, feed, [&] { hostBlock = getBuf(); }));
+    VELQSIM_LastADGetData(nullptr, reinterpret_cast<void**>(&dllLocal), nullptr);
     rows[row].seconds.push_back(MedianSeconds(reps, feed, [&] {
       int32_t count = static_cast<int32_t>(n);
       VELQ_ADGetData(serial, libraryBuffer.data(), &count);
@@ -164,16 +212,16 @@ int main(int argc, char** argv) {
     rows[row + 1].seconds.push_back(rows[row - 1].seconds.back() - rows[row].seconds.back());
     row += 2;
     rows[row++].seconds.push_back(MedianSeconds(reps, nothing, [&] {
-      tarnix::ConvertSamplesReference(raw.data(), codes.data(), n, scale);
+      tarnix::ConvertSamplesReference(rawStart, codes.data(), n, scale);
     }));
     rows[row++].seconds.push_back(MedianSeconds(reps, nothing, [&] {
-      bench::NarrowingCopy(raw.data(), codes.data(), n);
+      bench::NarrowingCopy(rawStart, codes.data(), n);
     }));
     for (const char* path : kPaths) {
       if (!tarnix::ForceConversionPath(path)) continue;
       std::fill(codes.begin(), codes.end(), int16_t{0x5555});
       rows[row].seconds.push_back(MedianSeconds(reps, nothing, [&] {
-        tarnix::ConvertSamples(raw.data(), codes.data(), n, scale);
+        tarnix::ConvertSamples(rawStart, codes.data(), n, scale);
       }));
       rows[row].exact = rows[row].exact && codes == expected;
       ++row;
@@ -189,7 +237,11 @@ int main(int argc, char** argv) {
   const double copy = Median(rows[4].seconds);
   std::printf("tarnix.dll block conversion, %u samples, %d bit, %d rounds x %d calls\n", n,
               static_cast<int>(sizeof(void*) * 8), rounds, reps);
-  std::printf("path chosen by the processor: %s\n\n", chosen.c_str());
+  std::printf("path chosen by the processor: %s; readings of the paths %d bytes past a 64-byte "
+              "boundary; DLL buffers at %u and %u\n\n",
+              chosen.c_str(), offset,
+              static_cast<unsigned>(reinterpret_cast<uintptr_t>(dllLocal) % 64),
+              static_cast<unsigned>(reinterpret_cast<uintptr_t>(hostBlock) % 64));
   std::printf("| measurement | G samples/s | x plain loop | %% of narrowing copy | spread | exact |\n");
   std::printf("|---|---|---|---|---|---|\n");
   bool allExact = true;
@@ -204,6 +256,11 @@ int main(int argc, char** argv) {
                 r.exact ? "yes" : "NO");
     allExact = allExact && r.exact;
   }
+  const char* differing = PathDifferingFromPlainLoop(kPaths, std::size(kPaths));
+  std::printf("\nevery 16-bit divisor, every path: %s%s\n",
+              differing == nullptr ? "same codes as the plain loop" : "DIFFERS on path ",
+              differing == nullptr ? "" : differing);
+  allExact = allExact && differing == nullptr;
   if (!allExact) {
     std::printf("\nsome results differ from the plain loop\n");
     return 1;
