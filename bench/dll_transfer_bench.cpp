@@ -96,25 +96,33 @@ const char* PathDifferingFromPlainLoop(const char* const* paths, std::size_t cou
     if (d == 0) continue;
     const int64_t magnitude = d < 0 ? -int64_t{d} : d;
     const int64_t top = INT32_MAX / magnitude;
-    const tarnix::BlockScale scale{INT32_MIN, INT32_MAX, static_cast<int16_t>(d)};
-    raw = {INT32_MIN, INT32_MIN + 1, INT32_MAX, INT32_MAX - 1, 0, 1, -1};
-    for (int64_t k : {int64_t{1}, int64_t{2}, int64_t{2047}, top, top - 1, -top, -top + 1}) {
-      for (int64_t delta : {-1, 0, 1}) {
-        for (int64_t v : {k * d + delta, -k * d + delta}) {
-          if (v >= INT32_MIN && v <= INT32_MAX) raw.push_back(static_cast<int32_t>(v));
+    // Three windows: all of int32, the one a range of d x 2047 gives, and
+    // the widest whose codes still fit 16 bits (the short form's limit).
+    const int64_t narrow = std::min<int64_t>(magnitude * 2047, INT32_MAX);
+    const int64_t wide = std::min<int64_t>(magnitude * 32768 - 1, INT32_MAX);
+    for (const int64_t window : {int64_t{INT32_MAX}, narrow, wide}) {
+      const tarnix::BlockScale scale{static_cast<int32_t>(-window - (window == INT32_MAX)),
+                                     static_cast<int32_t>(window), static_cast<int16_t>(d)};
+      const int64_t edge = window / magnitude;
+      raw = {INT32_MIN, INT32_MIN + 1, INT32_MAX, INT32_MAX - 1, 0, 1, -1};
+      for (int64_t k : {int64_t{1}, int64_t{2}, int64_t{2047}, top, top - 1, edge, edge - 1}) {
+        for (int64_t delta : {-1, 0, 1}) {
+          for (int64_t v : {k * d + delta, -k * d + delta, window + delta, -window + delta}) {
+            if (v >= INT32_MIN && v <= INT32_MAX) raw.push_back(static_cast<int32_t>(v));
+          }
         }
       }
-    }
-    const auto n = static_cast<uint32_t>(raw.size());
-    plain.assign(n, 0);
-    tarnix::ConvertSamplesReference(raw.data(), plain.data(), n, scale);
-    for (std::size_t p = 0; p < count; ++p) {
-      if (!tarnix::ForceConversionPath(paths[p])) continue;
-      fast.assign(n, 0x5555);
-      tarnix::ConvertSamples(raw.data(), fast.data(), n, scale);
-      if (fast != plain) {
-        tarnix::ForceConversionPath(nullptr);
-        return paths[p];
+      const auto n = static_cast<uint32_t>(raw.size());
+      plain.assign(n, 0);
+      tarnix::ConvertSamplesReference(raw.data(), plain.data(), n, scale);
+      for (std::size_t p = 0; p < count; ++p) {
+        if (!tarnix::ForceConversionPath(paths[p])) continue;
+        fast.assign(n, 0x5555);
+        tarnix::ConvertSamples(raw.data(), fast.data(), n, scale);
+        if (fast != plain) {
+          tarnix::ForceConversionPath(nullptr);
+          return paths[p];
+        }
       }
     }
   }

@@ -69,6 +69,30 @@ int32_t Clamp(int32_t raw, const BlockScale& scale) {
   return raw;
 }
 
+// The short form of the division (see DivisionMagic); false when the block
+// needs the general kernels.
+bool SetShortForm(DivisionMagic& magic, const BlockScale& scale) {
+  const int64_t divisor = scale.divisor;
+  if (divisor < 3) return false;
+  const int32_t lowCode = scale.lowLimit / scale.divisor;
+  const int32_t highCode = scale.highLimit / scale.divisor;
+  if (lowCode < -32767 || highCode > 32767) return false;
+  const int64_t low = scale.lowLimit;
+  const int64_t high = scale.highLimit;
+  const int64_t largest = low < 0 ? (-low > high ? -low : high) : high;
+  int32_t shift = 32;
+  while (shift <= 47 && (int64_t{1} << shift) <= largest * divisor) ++shift;
+  if (shift > 47) return false;
+  const int64_t multiplier = (int64_t{1} << shift) / divisor + 1;
+  if (multiplier >= (int64_t{1} << 31)) return false;
+  magic.shortForm = true;
+  magic.multiplier = static_cast<int32_t>(multiplier);
+  magic.shift = shift;
+  magic.lowCode = static_cast<int16_t>(lowCode);
+  magic.highCode = static_cast<int16_t>(highCode);
+  return true;
+}
+
 }  // namespace
 
 BlockScale ScaleForRange(double minValue, double maxValue) {
@@ -117,7 +141,8 @@ void ConvertSamples(const int32_t* raw, int16_t* codes, uint32_t count, const Bl
   // whatever rounding the reciprocal and the product take.
   constexpr double kEnlarge = 1.0 + 0x1p-50;
   const double reciprocal = 1.0 / static_cast<double>(scale.divisor) * kEnlarge;
-  const DivisionMagic magic{divider.magic, divider.more, reciprocal};
+  DivisionMagic magic{divider.magic, divider.more, reciprocal, false, 0, 0, 0, 0};
+  SetShortForm(magic, scale);
   path.kernel(raw, codes, count, scale.lowLimit, scale.highLimit, magic);
 }
 

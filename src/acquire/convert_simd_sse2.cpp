@@ -37,6 +37,35 @@ inline __m128i ClampAndDivide(__m128i value, __m128d low, __m128d high, __m128d 
   return _mm_unpacklo_epi64(_mm_cvttpd_epi32(first), _mm_cvttpd_epi32(second));
 }
 
+// Four readings divided and truncated toward zero, unclamped: exact for
+// every reading, and within 32 bits for a divisor of 3 or more.
+inline __m128i Divide(__m128i value, __m128d reciprocal) {
+  const __m128d first = _mm_mul_pd(_mm_cvtepi32_pd(value), reciprocal);
+  const __m128d second = _mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(value, 0xEE)), reciprocal);
+  return _mm_unpacklo_epi64(_mm_cvttpd_epi32(first), _mm_cvttpd_epi32(second));
+}
+
+// Short form: truncated division is monotonic, so clamping the quotient to
+// the quotients of the limits equals dividing the clamped reading; the
+// saturating pack is monotonic too and leaves those limits as they are, so
+// the clamp runs on 16-bit codes, 8 at a time.
+void ConvertShort(const int32_t* raw, int16_t* codes, uint32_t count, const DivisionMagic& magic) {
+  const __m128d reciprocal = _mm_set1_pd(magic.reciprocal);
+  const __m128i lowCode = _mm_set1_epi16(magic.lowCode);
+  const __m128i highCode = _mm_set1_epi16(magic.highCode);
+  uint32_t i = 0;
+  for (;;) {
+    if (count - i < kSse2Width) i = count - kSse2Width;
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(raw + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(raw + i + 4));
+    const __m128i packed = _mm_packs_epi32(Divide(a, reciprocal), Divide(b, reciprocal));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(codes + i),
+                     _mm_max_epi16(_mm_min_epi16(packed, highCode), lowCode));
+    i += kSse2Width;
+    if (i >= count) break;
+  }
+}
+
 // Low 16 bits of each 32-bit lane, sign-extended, so the saturating pack
 // keeps exactly those bits.
 inline __m128i LowHalves(__m128i value) { return _mm_srai_epi32(_mm_slli_epi32(value, 16), 16); }
@@ -45,6 +74,10 @@ inline __m128i LowHalves(__m128i value) { return _mm_srai_epi32(_mm_slli_epi32(v
 
 void ConvertSse2(const int32_t* raw, int16_t* codes, uint32_t count, int32_t lowLimit,
                  int32_t highLimit, const DivisionMagic& magic) {
+  if (magic.shortForm) {
+    ConvertShort(raw, codes, count, magic);
+    return;
+  }
   const __m128d low = _mm_set1_pd(lowLimit);
   const __m128d high = _mm_set1_pd(highLimit);
   const __m128d reciprocal = _mm_set1_pd(magic.reciprocal);
