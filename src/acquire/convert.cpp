@@ -33,7 +33,11 @@ constexpr ConversionPath kAvx512Path{"avx512", convert_detail::ConvertAvx512,
 
 bool Supports(const ConversionPath& path) {
   __builtin_cpu_init();
-  if (path.kernel == convert_detail::ConvertAvx512) return __builtin_cpu_supports("avx512f");
+  // Its codes are packed with the byte-and-word set, which every AVX-512
+  // processor but the Xeon Phi has; those run the AVX2 path.
+  if (path.kernel == convert_detail::ConvertAvx512) {
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+  }
   if (path.kernel == convert_detail::ConvertAvx2) return __builtin_cpu_supports("avx2");
   if (path.kernel == convert_detail::ConvertSse2) return __builtin_cpu_supports("sse2");
   return true;
