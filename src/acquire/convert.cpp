@@ -53,6 +53,16 @@ const ConversionPath* BestPath() {
 // Chosen on first use; the host calls on one thread.
 const ConversionPath* g_path = nullptr;
 
+// Whether the AVX-512 path may use its byte-permute kernel for the blocks
+// that kernel takes.
+bool HasVbmi() {
+  static const bool has = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi");
+  }();
+  return has;
+}
+
 const ConversionPath& CurrentPath() {
   if (g_path == nullptr) g_path = BestPath();
   return *g_path;
@@ -87,6 +97,10 @@ bool SetShortForm(DivisionMagic& magic, const BlockScale& scale) {
   int32_t shift = 32;
   while (shift <= 47 && (int64_t{1} << shift) <= largest * divisor) ++shift;
   if (shift > 47) return false;
+  // A whole number of bytes when that keeps the multiplier within 31 bits.
+  if (shift > 32 && shift <= 40 && (int64_t{1} << 40) / divisor + 1 < (int64_t{1} << 31)) {
+    shift = 40;
+  }
   const int64_t multiplier = (int64_t{1} << shift) / divisor + 1;
   if (multiplier >= (int64_t{1} << 31)) return false;
   magic.shortForm = true;
@@ -147,7 +161,12 @@ void ConvertSamples(const int32_t* raw, int16_t* codes, uint32_t count, const Bl
   const double reciprocal = 1.0 / static_cast<double>(scale.divisor) * kEnlarge;
   DivisionMagic magic{divider.magic, divider.more, reciprocal, false, 0, 0, 0, 0};
   SetShortForm(magic, scale);
-  path.kernel(raw, codes, count, scale.lowLimit, scale.highLimit, magic);
+  Kernel kernel = path.kernel;
+  if (kernel == convert_detail::ConvertAvx512 && magic.shortForm && magic.shift % 8 == 0 &&
+      HasVbmi()) {
+    kernel = convert_detail::ConvertAvx512Vbmi;
+  }
+  kernel(raw, codes, count, scale.lowLimit, scale.highLimit, magic);
 }
 
 const char* ConversionPathName() { return CurrentPath().name; }

@@ -14,7 +14,8 @@ namespace tarnix::convert_detail {
 // 16 bits (every range the boards give) also get the short form
 // (`shortForm` true): `multiplier` = floor(2^shift / divisor) + 1 with
 // 32 <= shift <= 47 and 2^shift > max(|lowLimit|, |highLimit|) * divisor,
-// multiplier < 2^31. For every clamped reading x, floor(x * multiplier /
+// multiplier < 2^31 (32 or 40 where those qualify: the low 16 bits of the
+// quotient are then two whole bytes of the product). For every clamped reading x, floor(x * multiplier /
 // 2^shift) is the truncated quotient, less 1 when x is negative: the error
 // x * (multiplier * divisor - 2^shift) / 2^shift is below 1/divisor in
 // magnitude, positive for positive x, negative for negative x. The quotients
@@ -41,6 +42,8 @@ using Kernel = void (*)(const int32_t* raw, int16_t* codes, uint32_t count, int3
 void ConvertSse2(const int32_t*, int16_t*, uint32_t, int32_t, int32_t, const DivisionMagic&);
 void ConvertAvx2(const int32_t*, int16_t*, uint32_t, int32_t, int32_t, const DivisionMagic&);
 void ConvertAvx512(const int32_t*, int16_t*, uint32_t, int32_t, int32_t, const DivisionMagic&);
+// Short-form blocks with a shift of 32 or 40 only; needs avx512vbmi.
+void ConvertAvx512Vbmi(const int32_t*, int16_t*, uint32_t, int32_t, int32_t, const DivisionMagic&);
 
 inline constexpr uint32_t kSse2Width = 8;
 inline constexpr uint32_t kAvx2Width = 16;

@@ -46,10 +46,14 @@ inline __m512i DivideShort(__m512i value, __m512i low, __m512i high, __m512i mul
                            __m512i evenShift, __m512i oddShift) {
   value = _mm512_max_epi32(_mm512_min_epi32(value, high), low);
   const __m512i even = _mm512_srav_epi64(_mm512_mul_epi32(value, multiplier), evenShift);
-  const __m512i odd =
-      _mm512_srav_epi64(_mm512_mul_epi32(_mm512_srli_epi64(value, 32), multiplier), oddShift);
+  // Shifts and products share one execution port; the odd readings move
+  // down with a shuffle and the negative ones are found by a compare, which
+  // run on another.
+  const __m512i odd = _mm512_srav_epi64(
+      _mm512_mul_epi32(_mm512_shuffle_epi32(value, _MM_PERM_CDAB), multiplier), oddShift);
   const __m512i floor = _mm512_mask_blend_epi32(0xAAAA, even, odd);
-  return _mm512_add_epi32(floor, _mm512_srli_epi32(value, 31));
+  const __mmask16 negative = _mm512_cmplt_epi32_mask(value, _mm512_setzero_si512());
+  return _mm512_mask_sub_epi32(floor, negative, floor, _mm512_set1_epi32(-1));
 }
 
 // Every code fits 16 bits: a pack of two vectors and one lane permute per
