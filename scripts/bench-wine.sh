@@ -14,7 +14,7 @@ if [ ! -f "$prog" ]; then
   exit 2
 fi
 grep -m1 -o 'model name.*' /proc/cpuinfo 2>/dev/null || true
-flags=$(grep -m1 '^flags' /proc/cpuinfo 2>/dev/null | tr ' ' '\n' | grep -xE 'sse2|ssse3|sse4_1|avx|avx2|avx512f|avx512bw' | tr '\n' ' ')
+flags=$(grep -m1 '^flags' /proc/cpuinfo 2>/dev/null | tr ' ' '\n' | grep -xE 'sse2|ssse3|sse4_1|avx|avx2|avx512f|avx512bw|avx512vl|avx512vbmi' | tr '\n' ' ')
 [ -n "$flags" ] && echo "processor features: $flags"
 cd "$dir/bin"
 exec "$here/wine-run.sh" ./bench_dll_transfer.exe "$@"
