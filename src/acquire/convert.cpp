@@ -33,7 +33,11 @@ constexpr ConversionPath kAvx512Path{"avx512", convert_detail::ConvertAvx512,
 
 bool Supports(const ConversionPath& path) {
   __builtin_cpu_init();
-  if (path.kernel == convert_detail::ConvertAvx512) return __builtin_cpu_supports("avx512f");
+  // Its codes are packed with the byte-and-word set, which every AVX-512
+  // processor but the Xeon Phi has; those run the AVX2 path.
+  if (path.kernel == convert_detail::ConvertAvx512) {
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+  }
   if (path.kernel == convert_detail::ConvertAvx2) return __builtin_cpu_supports("avx2");
   if (path.kernel == convert_detail::ConvertSse2) return __builtin_cpu_supports("sse2");
   return true;
@@ -48,6 +52,16 @@ const ConversionPath* BestPath() {
 
 // Chosen on first use; the host calls on one thread.
 const ConversionPath* g_path = nullptr;
+
+// Whether the AVX-512 path may use its byte-permute kernel for the blocks
+// that kernel takes.
+bool HasVbmi() {
+  static const bool has = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi");
+  }();
+  return has;
+}
 
 const ConversionPath& CurrentPath() {
   if (g_path == nullptr) g_path = BestPath();
@@ -67,6 +81,34 @@ int32_t Clamp(int32_t raw, const BlockScale& scale) {
   if (raw < scale.lowLimit) return scale.lowLimit;
   if (raw > scale.highLimit) return scale.highLimit;
   return raw;
+}
+
+// The short form of the division (see DivisionMagic); false when the block
+// needs the general kernels.
+bool SetShortForm(DivisionMagic& magic, const BlockScale& scale) {
+  const int64_t divisor = scale.divisor;
+  if (divisor < 3) return false;
+  const int32_t lowCode = scale.lowLimit / scale.divisor;
+  const int32_t highCode = scale.highLimit / scale.divisor;
+  if (lowCode < -32767 || highCode > 32767) return false;
+  const int64_t low = scale.lowLimit;
+  const int64_t high = scale.highLimit;
+  const int64_t largest = low < 0 ? (-low > high ? -low : high) : high;
+  int32_t shift = 32;
+  while (shift <= 47 && (int64_t{1} << shift) <= largest * divisor) ++shift;
+  if (shift > 47) return false;
+  // A whole number of bytes when that keeps the multiplier within 31 bits.
+  if (shift > 32 && shift <= 40 && (int64_t{1} << 40) / divisor + 1 < (int64_t{1} << 31)) {
+    shift = 40;
+  }
+  const int64_t multiplier = (int64_t{1} << shift) / divisor + 1;
+  if (multiplier >= (int64_t{1} << 31)) return false;
+  magic.shortForm = true;
+  magic.multiplier = static_cast<int32_t>(multiplier);
+  magic.shift = shift;
+  magic.lowCode = static_cast<int16_t>(lowCode);
+  magic.highCode = static_cast<int16_t>(highCode);
+  return true;
 }
 
 }  // namespace
@@ -113,8 +155,18 @@ void ConvertSamples(const int32_t* raw, int16_t* codes, uint32_t count, const Bl
     return;
   }
   const libdivide::libdivide_s32_t divider = libdivide::libdivide_s32_gen(scale.divisor);
-  const DivisionMagic magic{divider.magic, divider.more};
-  path.kernel(raw, codes, count, scale.lowLimit, scale.highLimit, magic);
+  // The enlargement keeps the product at or beyond the exact quotient
+  // whatever rounding the reciprocal and the product take.
+  constexpr double kEnlarge = 1.0 + 0x1p-50;
+  const double reciprocal = 1.0 / static_cast<double>(scale.divisor) * kEnlarge;
+  DivisionMagic magic{divider.magic, divider.more, reciprocal, false, 0, 0, 0, 0};
+  SetShortForm(magic, scale);
+  Kernel kernel = path.kernel;
+  if (kernel == convert_detail::ConvertAvx512 && magic.shortForm && magic.shift % 8 == 0 &&
+      HasVbmi()) {
+    kernel = convert_detail::ConvertAvx512Vbmi;
+  }
+  kernel(raw, codes, count, scale.lowLimit, scale.highLimit, magic);
 }
 
 const char* ConversionPathName() { return CurrentPath().name; }

@@ -106,8 +106,25 @@ std::vector<int32_t> Readings(const BlockScale& s, std::mt19937& rng) {
       if (v >= INT32_MIN && v <= INT32_MAX) r.push_back(static_cast<int32_t>(v));
     }
   }
-  for (int64_t k : {1, 2, 2047, 2048, -1, -2, -2047, -2048}) {
-    for (int64_t delta : {-1, 0, 1}) r.push_back(static_cast<int32_t>(k * s.divisor + delta));
+  const int64_t atHigh = s.divisor == 0 ? 0 : int64_t{s.highLimit} / s.divisor;
+  const int64_t atLow = s.divisor == 0 ? 0 : int64_t{s.lowLimit} / s.divisor;
+  for (int64_t k : {int64_t{1}, int64_t{2}, int64_t{2047}, int64_t{2048}, int64_t{-1}, int64_t{-2},
+                    int64_t{-2047}, int64_t{-2048}, atHigh, atLow}) {
+    for (int64_t delta : {-1, 0, 1}) {
+      const int64_t v = k * s.divisor + delta;
+      if (v >= INT32_MIN && v <= INT32_MAX) r.push_back(static_cast<int32_t>(v));
+    }
+  }
+  // The largest multiples: whole quotients far from zero, where a division
+  // through a reciprocal would first fall short.
+  if (s.divisor != 0) {
+    const int64_t top = INT32_MAX / (s.divisor < 0 ? -int64_t{s.divisor} : int64_t{s.divisor});
+    for (int64_t k : {top, -top, top - 1, -top + 1}) {
+      for (int64_t delta : {-1, 0, 1}) {
+        const int64_t v = k * s.divisor + delta;
+        if (v >= INT32_MIN && v <= INT32_MAX) r.push_back(static_cast<int32_t>(v));
+      }
+    }
   }
   std::uniform_int_distribution<int32_t> any(INT32_MIN, INT32_MAX);
   const int32_t lo = std::min(s.lowLimit, s.highLimit);
@@ -122,11 +139,15 @@ TEST_P(ConvertPaths, EveryDivisorMatchesTheOracle) {
   std::vector<int16_t> fast, plain;
   for (int32_t d = INT16_MIN; d <= INT16_MAX; ++d) {
     // Two windows per divisor: the whole int32 range (so the lowest reading
-    // meets a divisor of -1) and the window a range of d x 2047 would give.
+    // meets a divisor of -1), the window a range of d x 2047 would give, and
+    // the widest whose codes still fit 16 bits.
     const int32_t span = static_cast<int32_t>(std::min<int64_t>(std::abs(int64_t{d}) * 2047,
                                                                  INT32_MAX));
+    const int32_t wide = static_cast<int32_t>(std::min<int64_t>(std::abs(int64_t{d}) * 32768 - 1,
+                                                                 INT32_MAX));
     for (const BlockScale s : {BlockScale{INT32_MIN, INT32_MAX, static_cast<int16_t>(d)},
-                               BlockScale{-span, span, static_cast<int16_t>(d)}}) {
+                               BlockScale{-span, span, static_cast<int16_t>(d)},
+                               BlockScale{-wide, wide, static_cast<int16_t>(d)}}) {
       const std::vector<int32_t> raw = Readings(s, rng);
       const auto n = static_cast<uint32_t>(raw.size());
       fast.assign(n, 0x7777);
