@@ -29,11 +29,26 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     [ -f "$WINEPREFIX/system.reg" ] || { wineboot -i >/dev/null 2>&1; wineserver -w; }
   ) 9>"$WINEPREFIX/.create.lock"
 fi
+# A 64-bit program is started by Wine's 64-bit loader itself: the `wine`
+# command would first run the 32-bit loader, which then hands over, and on a
+# machine that runs 32-bit code only through qemu-user that first step alone
+# is slow and crashes at random. So the 64-bit flavour runs no 32-bit Linux
+# code at all once the prefix exists. (PE32+ is magic 0x20b in the optional
+# header, which follows the 24-byte PE header found at offset 0x3c.)
+loader=wine
+if [ -f "$1" ]; then
+  pe=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ')
+  magic=$( [ -n "$pe" ] && od -An -tx2 -j$((pe + 24)) -N2 "$1" 2>/dev/null | tr -d ' ')
+  if [ "$magic" = 020b ] && [ -x /usr/lib/wine/wine64 ]; then
+    loader=/usr/lib/wine/wine64
+    export WINELOADER="$loader"
+  fi
+fi
 run_wine() {
   if [ -z "$DISPLAY" ] && [ -z "$TARNIX_NO_XVFB" ]; then
-    xvfb-run -a -s "-screen 0 1024x768x24" wine "$@"
+    xvfb-run -a -s "-screen 0 1024x768x24" "$loader" "$@"
   else
-    wine "$@"
+    "$loader" "$@"
   fi
 }
 if [ -z "$TARNIX_WINE_HEAPCHECK" ]; then

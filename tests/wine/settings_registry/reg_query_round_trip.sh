@@ -17,7 +17,13 @@ export TARNIX_WINEPREFIX="$prefix"
 # module's under the 32-bit view, the 64-bit module's under the 64-bit one).
 # Into a file, not a pipe: the Wine server and desktop started for the
 # command inherit its output and would hold a pipe open long after it ended.
-WINEPREFIX="$prefix" WINEDEBUG=-all wine reg query \
+# The 64-bit flavour asks through Wine's 64-bit loader, as its programs run.
+wine=wine
+if [ "$bits" = 64 ]; then
+  wine=/usr/lib/wine/wine64
+  export WINELOADER="$wine"
+fi
+WINEPREFIX="$prefix" WINEDEBUG=-all "$wine" reg query \
   'HKLM\Software\Morvane\VELQ\Sorvik\wine bench' /reg:$bits >"$prefix/query.txt" 2>&1 </dev/null || true
 out=$(tr -d '\r' <"$prefix/query.txt")
 echo "$out"
