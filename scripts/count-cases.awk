@@ -2,8 +2,9 @@
 # Prints one line per program, "case <name> <passed> <failed> <status>", and
 # a last line "total <passed> <failed> <skipped>".
 #
-# A GoogleTest program (Wine or native) counts its own summary; a script
-# test (its command is sh) counts as one case. A program that ends without
+# A GoogleTest program (Wine or native) counts its own summary; a browser or
+# server test under node counts its "ok - " lines, plus one failure when it
+# failed; a script test (its command is sh) counts as one case. A program that ends without
 # its summary (a crash, a timeout) counts the cases it finished as passed
 # and the rest, at least one, as failed; one that printed a summary and
 # still failed (a heap report, a crash at exit) counts at least one failure.
@@ -20,6 +21,7 @@
   if (text ~ /^Test command: /) {
     split(substr(text, 15), words, " ")
     script[k] = (words[1] ~ /(^|\/)(ba|da)?sh$/)
+    node[k] = (words[1] ~ /(^|\/)node(js)?$/)
   } else if (text ~ /^\[==========\] Running [0-9]+ tests?/ && !(k in running)) {
     split(text, w, " "); running[k] = w[3] + 0
   } else if (text ~ /^\[  PASSED  \] [0-9]+ tests?\./) {
@@ -30,13 +32,18 @@
     split(text, w, " "); summarySkipped[k] = w[4] + 0
   } else if (text ~ /^\[       OK \] /) {
     finished[k]++
+  } else if (text ~ /^ok - /) {
+    oks[k]++
   }
 }
 END {
   tp = 0; tf = 0; ts = 0
   for (k in name) {
     p = 0; f = 0; s = 0
-    if (script[k] && !(k in running)) {
+    if (node[k] && !(k in running)) {
+      p = oks[k] + 0; f = passedRun[k] ? 0 : 1
+      if (p + f == 0) f = 1
+    } else if (script[k] && !(k in running)) {
       if (passedRun[k]) p = 1; else f = 1
     } else if (k in summaryPassed) {
       p = summaryPassed[k]; f = summaryFailed[k] + 0; s = summarySkipped[k] + 0
