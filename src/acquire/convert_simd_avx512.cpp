@@ -21,8 +21,12 @@
 // and a libdivide call per vector costs the kernel most of its speed.
 // libdivide's functions have internal linkage, so no other file sees these
 // copies.
+#if defined(__clang__)  // clang takes the same per-file target this way
+#pragma clang attribute push(__attribute__((target("avx512f,avx512bw"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx512f,avx512bw")
+#endif
 #define LIBDIVIDE_AVX512
 #include <libdivide.h>
 
@@ -111,4 +115,8 @@ void ConvertAvx512(const int32_t* raw, int16_t* codes,
 
 }  // namespace tarnix::convert_detail
 
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
