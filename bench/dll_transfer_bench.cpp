@@ -219,18 +219,15 @@ int main(int argc, char** argv) {
     }));
     rows[row + 1].seconds.push_back(rows[row - 1].seconds.back() - rows[row].seconds.back());
     row += 2;
-    rows[row++].seconds.push_back(MedianSeconds(reps, nothing, [&] {
-      tarnix::ConvertSamplesReference(rawStart, codes.data(), n, scale);
-    }));
-    rows[row++].seconds.push_back(MedianSeconds(reps, nothing, [&] {
-      bench::NarrowingCopy(rawStart, codes.data(), n);
-    }));
+    rows[row++].seconds.push_back(MedianSeconds(
+        reps, nothing, [&] { tarnix::ConvertSamplesReference(rawStart, codes.data(), n, scale); }));
+    rows[row++].seconds.push_back(
+        MedianSeconds(reps, nothing, [&] { bench::NarrowingCopy(rawStart, codes.data(), n); }));
     for (const char* path : kPaths) {
       if (!tarnix::ForceConversionPath(path)) continue;
       std::fill(codes.begin(), codes.end(), int16_t{0x5555});
-      rows[row].seconds.push_back(MedianSeconds(reps, nothing, [&] {
-        tarnix::ConvertSamples(rawStart, codes.data(), n, scale);
-      }));
+      rows[row].seconds.push_back(MedianSeconds(
+          reps, nothing, [&] { tarnix::ConvertSamples(rawStart, codes.data(), n, scale); }));
       rows[row].exact = rows[row].exact && codes == expected;
       ++row;
     }
@@ -245,12 +242,13 @@ int main(int argc, char** argv) {
   const double copy = Median(rows[4].seconds);
   std::printf("tarnix.dll block conversion, %u samples, %d bit, %d rounds x %d calls\n", n,
               static_cast<int>(sizeof(void*) * 8), rounds, reps);
-  std::printf("path chosen by the processor: %s; readings of the paths %d bytes past a 64-byte "
-              "boundary; DLL buffers at %u and %u\n\n",
-              chosen.c_str(), offset,
-              static_cast<unsigned>(reinterpret_cast<uintptr_t>(dllLocal) % 64),
-              static_cast<unsigned>(reinterpret_cast<uintptr_t>(hostBlock) % 64));
-  std::printf("| measurement | G samples/s | x plain loop | %% of narrowing copy | spread | exact |\n");
+  std::printf(
+      "path chosen by the processor: %s; readings of the paths %d bytes past a 64-byte "
+      "boundary; DLL buffers at %u and %u\n\n",
+      chosen.c_str(), offset, static_cast<unsigned>(reinterpret_cast<uintptr_t>(dllLocal) % 64),
+      static_cast<unsigned>(reinterpret_cast<uintptr_t>(hostBlock) % 64));
+  std::printf(
+      "| measurement | G samples/s | x plain loop | %% of narrowing copy | spread | exact |\n");
   std::printf("|---|---|---|---|---|---|\n");
   bool allExact = true;
   for (const Row& r : rows) {

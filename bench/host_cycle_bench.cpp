@@ -69,8 +69,8 @@ void BM_HostCycle(benchmark::State& state) {
       const int16_t* block = DRV_GetInputBuf();
       benchmark::DoNotOptimize(block);
       DRV_AdvanceInputBuf();
-      samples += tarnix::RecordRef(tarnix::g_state.deviceRecord)
-                     .get<int32_t>(TARNIX_RECORD(blockSize));
+      samples +=
+          tarnix::RecordRef(tarnix::g_state.deviceRecord).get<int32_t>(TARNIX_RECORD(blockSize));
     }
   }
   state.SetItemsProcessed(samples);

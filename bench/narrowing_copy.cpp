@@ -6,19 +6,19 @@ namespace {
 
 // One plain loop, compiled three times; the compiler vectorises each for its
 // instruction set.
-#define NARROW_BODY                                                           \
+#define NARROW_BODY \
   for (uint32_t i = 0; i < count; ++i) out[i] = static_cast<int16_t>(in[i]);
 
 __attribute__((target("avx512f,avx512bw,prefer-vector-width=512"))) void CopyAvx512(
     const int32_t* __restrict in, int16_t* __restrict out, uint32_t count) {
   NARROW_BODY
 }
-__attribute__((target("avx2"))) void CopyAvx2(const int32_t* __restrict in,
-                                               int16_t* __restrict out, uint32_t count) {
+__attribute__((target("avx2"))) void CopyAvx2(const int32_t* __restrict in, int16_t* __restrict out,
+                                              uint32_t count) {
   NARROW_BODY
 }
-__attribute__((target("sse2"))) void CopySse2(const int32_t* __restrict in,
-                                               int16_t* __restrict out, uint32_t count) {
+__attribute__((target("sse2"))) void CopySse2(const int32_t* __restrict in, int16_t* __restrict out,
+                                              uint32_t count) {
   NARROW_BODY
 }
 

@@ -20,23 +20,31 @@ namespace {
 // module uses right now, and nonsense.
 int32_t PickSerial(FuzzInput& in) {
   switch (in.U8() % 6) {
-    case 0: return velq::kLibrarySerial;
-    case 1: return 20130017;
-    case 2: return 20140342;
-    case 3: return g_state.serialNo;
-    case 4: return 0;
-    default: return -1;
+    case 0:
+      return velq::kLibrarySerial;
+    case 1:
+      return 20130017;
+    case 2:
+      return 20140342;
+    case 3:
+      return g_state.serialNo;
+    case 4:
+      return 0;
+    default:
+      return -1;
   }
 }
 
 constexpr int32_t kQueryCodes[] = {
-    velq::kVersionMajor, velq::kVersionMinor, velq::kVersionBuild, velq::kOperatingSystem,
-    velq::kBoardCount, velq::kBoardType, velq::kRevision, velq::kDatePart12,
-    velq::kDatePart13, velq::kDatePart14, velq::kBoardSerial, velq::kBoardVersionMajor,
-    velq::kBoardVersionMinor, velq::kBoardVersionBuild, velq::kMaxAdRate, velq::kAdState,
-    velq::kOverrunA, velq::kOverrunB, velq::kSamplesWaiting, velq::kGainCount,
-    velq::kGainSpan, velq::kRangeCount, velq::kRangeKind, velq::kAnalogOutputs,
-    velq::kCounters, velq::kDigitalPorts};
+    velq::kVersionMajor,      velq::kVersionMinor,      velq::kVersionBuild,
+    velq::kOperatingSystem,   velq::kBoardCount,        velq::kBoardType,
+    velq::kRevision,          velq::kDatePart12,        velq::kDatePart13,
+    velq::kDatePart14,        velq::kBoardSerial,       velq::kBoardVersionMajor,
+    velq::kBoardVersionMinor, velq::kBoardVersionBuild, velq::kMaxAdRate,
+    velq::kAdState,           velq::kOverrunA,          velq::kOverrunB,
+    velq::kSamplesWaiting,    velq::kGainCount,         velq::kGainSpan,
+    velq::kRangeCount,        velq::kRangeKind,         velq::kAnalogOutputs,
+    velq::kCounters,          velq::kDigitalPorts};
 
 int32_t PickQueryCode(FuzzInput& in) {
   const uint8_t pick = in.U8();
@@ -49,24 +57,30 @@ int32_t PickAnswer(FuzzInput& in) {
   const uint8_t pick = in.U8();
   const int32_t raw = in.I32();
   switch (pick % 8) {
-    case 0: return INT32_MIN;
-    case 1: return INT32_MAX;
-    case 2: return -1;
-    case 3: return 0;
-    case 4: return static_cast<int8_t>(raw);   // small counts and indices
-    case 5: return raw & 0x3F;                 // just past every table
-    default: return raw;
+    case 0:
+      return INT32_MIN;
+    case 1:
+      return INT32_MAX;
+    case 2:
+      return -1;
+    case 3:
+      return 0;
+    case 4:
+      return static_cast<int8_t>(raw);  // small counts and indices
+    case 5:
+      return raw & 0x3F;  // just past every table
+    default:
+      return raw;
   }
 }
 
-constexpr const char* kLibraryFunctions[] = {
-    "VELQ_Query",   "VELQ_StrBoardName", "VELQ_StrError", "VELQ_ADConfig",
-    "VELQ_ADStart", "VELQ_ADStop",       "VELQ_ADGetData", "VELQ_DAWrite",
-    "VELQ_DioWrite", "VELQ_CTWrite",     "VELQ_DioRead",  "VELQ_CTRead"};
+constexpr const char* kLibraryFunctions[] = {"VELQ_Query",     "VELQ_StrBoardName", "VELQ_StrError",
+                                             "VELQ_ADConfig",  "VELQ_ADStart",      "VELQ_ADStop",
+                                             "VELQ_ADGetData", "VELQ_DAWrite",      "VELQ_DioWrite",
+                                             "VELQ_CTWrite",   "VELQ_DioRead",      "VELQ_CTRead"};
 
-constexpr const char* kSystemOperations[] = {"GlobalAllocate", "RegOpen",     "RegCreate",
-                                              "RegQuery",       "RegSet",      "ValueBuffer",
-                                              "RunDialog"};
+constexpr const char* kSystemOperations[] = {
+    "GlobalAllocate", "RegOpen", "RegCreate", "RegQuery", "RegSet", "ValueBuffer", "RunDialog"};
 
 // Samples the next VELQ_ADGetData stores, and what it claims to have
 // delivered (more or fewer than asked, or negative).
@@ -78,10 +92,18 @@ void Feed(FuzzInput& in) {
   std::vector<int32_t> samples(static_cast<std::size_t>(count));
   for (int32_t i = 0; i < count; ++i) {
     switch (pattern % 4) {
-      case 0: samples[i] = value; break;
-      case 1: samples[i] = (i & 1) ? INT32_MAX : INT32_MIN; break;
-      case 2: samples[i] = static_cast<int32_t>(static_cast<uint32_t>(value) * static_cast<uint32_t>(i)); break;
-      default: samples[i] = static_cast<int32_t>(static_cast<uint32_t>(i) * 2654435761u); break;
+      case 0:
+        samples[i] = value;
+        break;
+      case 1:
+        samples[i] = (i & 1) ? INT32_MAX : INT32_MIN;
+        break;
+      case 2:
+        samples[i] = static_cast<int32_t>(static_cast<uint32_t>(value) * static_cast<uint32_t>(i));
+        break;
+      default:
+        samples[i] = static_cast<int32_t>(static_cast<uint32_t>(i) * 2654435761u);
+        break;
     }
   }
   VELQSIM_FeedSamples(samples.data(), count, delivered);
@@ -90,8 +112,8 @@ void Feed(FuzzInput& in) {
 // Queues a few actions of the user for the next dialog.
 void ScriptUser(FuzzInput& in) {
   static constexpr int kTemplates[] = {0, IDD_SETUP, IDD_ABOUT, IDD_SPLASH};
-  static constexpr int kControls[] = {IDC_BOARD_LIST, IDC_CLOCK_LIST, IDC_RANGE_LIST,
-                                      IDC_GAIN_LIST, IDC_MODE_LIST, 1, 2};
+  static constexpr int kControls[] = {
+      IDC_BOARD_LIST, IDC_CLOCK_LIST, IDC_RANGE_LIST, IDC_GAIN_LIST, IDC_MODE_LIST, 1, 2};
   const int templateId = kTemplates[in.U8() % std::size(kTemplates)];
   const int actions = in.U8() % 6 + 1;
   std::string script;
@@ -101,16 +123,29 @@ void ScriptUser(FuzzInput& in) {
     const int32_t value = in.I32();
     char action[64];
     switch (kind % 7) {
-      case 0: std::snprintf(action, sizeof action, "pick %d %d;", control, value % 40); break;
-      case 1: std::snprintf(action, sizeof action, "select %d %d;", control, value); break;
-      case 2: std::snprintf(action, sizeof action, "ok;"); break;
-      case 3: std::snprintf(action, sizeof action, "cancel;"); break;
-      case 4: std::snprintf(action, sizeof action, "command %u;", static_cast<uint32_t>(value)); break;
-      case 5:
-        std::snprintf(action, sizeof action, "command %u;",
-                      (1u << 16) * (static_cast<uint32_t>(value) % 10) + static_cast<uint32_t>(control));
+      case 0:
+        std::snprintf(action, sizeof action, "pick %d %d;", control, value % 40);
         break;
-      default: std::snprintf(action, sizeof action, "wait %u;", static_cast<uint32_t>(value) % 5000); break;
+      case 1:
+        std::snprintf(action, sizeof action, "select %d %d;", control, value);
+        break;
+      case 2:
+        std::snprintf(action, sizeof action, "ok;");
+        break;
+      case 3:
+        std::snprintf(action, sizeof action, "cancel;");
+        break;
+      case 4:
+        std::snprintf(action, sizeof action, "command %u;", static_cast<uint32_t>(value));
+        break;
+      case 5:
+        std::snprintf(
+            action, sizeof action, "command %u;",
+            (1u << 16) * (static_cast<uint32_t>(value) % 10) + static_cast<uint32_t>(control));
+        break;
+      default:
+        std::snprintf(action, sizeof action, "wait %u;", static_cast<uint32_t>(value) % 5000);
+        break;
     }
     script += action;
   }
@@ -154,14 +189,18 @@ void RunBoardScriptStep(uint8_t op, FuzzInput& in, bool& registryUsed) {
       VELQSIM_FailCall(function, status, in.I8());
       break;
     }
-    case 2: Feed(in); break;
+    case 2:
+      Feed(in);
+      break;
     case 3: {
       const int32_t serial = PickSerial(in);
       const int32_t which = in.U8() % 2 == 0 ? velq::kOverrunA : velq::kOverrunB;
       VELQSIM_ForceOverrun(serial, which, in.I32());
       break;
     }
-    case 4: VELQSIM_SetClock(in.U8() % 2 == 0 ? kVelqSimVirtual : kVelqSimUnthrottled); break;
+    case 4:
+      VELQSIM_SetClock(in.U8() % 2 == 0 ? kVelqSimVirtual : kVelqSimUnthrottled);
+      break;
     case 5: {
       // Microseconds up to an hour, or anything (negative included).
       const uint8_t pick = in.U8();
@@ -170,8 +209,16 @@ void RunBoardScriptStep(uint8_t op, FuzzInput& in, bool& registryUsed) {
       VELQSIM_AdvanceClock(us);
       break;
     }
-    case 6: { const int32_t serial = PickSerial(in); VELQSIM_PulseExternalClock(serial, in.I32() % 100000); break; }
-    case 7: { const int32_t serial = PickSerial(in); VELQSIM_SetFifoCapacity(serial, PickAnswer(in)); break; }
+    case 6: {
+      const int32_t serial = PickSerial(in);
+      VELQSIM_PulseExternalClock(serial, in.I32() % 100000);
+      break;
+    }
+    case 7: {
+      const int32_t serial = PickSerial(in);
+      VELQSIM_SetFifoCapacity(serial, PickAnswer(in));
+      break;
+    }
     case 8: {
       const int32_t serial = PickSerial(in);
       const std::vector<char> name = in.Text();
@@ -184,8 +231,13 @@ void RunBoardScriptStep(uint8_t op, FuzzInput& in, bool& registryUsed) {
       TarnixPortable_FailOperation(operation, after, in.I8());
       break;
     }
-    case 10: ScriptUser(in); break;
-    case 11: registryUsed = true; TarnixPortable_SetRegistryReadOnly(in.U8() & 1); break;
+    case 10:
+      ScriptUser(in);
+      break;
+    case 11:
+      registryUsed = true;
+      TarnixPortable_SetRegistryReadOnly(in.U8() & 1);
+      break;
     case 12: {
       const int32_t serial = PickSerial(in);
       const int32_t channel = in.U8() % 40;
@@ -200,7 +252,10 @@ void RunBoardScriptStep(uint8_t op, FuzzInput& in, bool& registryUsed) {
       tarnix::ForceConversionPath(kPaths[in.U8() % std::size(kPaths)]);
       break;
     }
-    case 14: registryUsed = true; ForeignRegistryValue(in); break;
+    case 14:
+      registryUsed = true;
+      ForeignRegistryValue(in);
+      break;
     default: {
       // A broken profile makes the library refuse every call.
       const std::vector<char> json = in.Text();

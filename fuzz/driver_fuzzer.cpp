@@ -108,16 +108,36 @@ void HostReadsBlock(const int16_t* block, const Run& run) {
 
 void CallEntryPoint(uint8_t which, FuzzInput& in, Run& run) {
   switch (which % 35) {
-    case 0: DRV_InitDevice(in.U8() % 8 == 0 ? nullptr : run.record.data()); break;
-    case 1: DRV_KillDevice(); break;
-    case 2: DRV_ShowError(); break;
-    case 3: DRV_TestStruct(); break;
-    case 4: DRV_StartMeas(); break;
-    case 5: DRV_StopMeas(); break;
-    case 6: DRV_SetInputBufferSize(in.I32()); break;
-    case 7: DRV_GetInputBufStatus(); break;
-    case 8: HostReadsBlock(DRV_GetInputBuf(), run); break;
-    case 9: DRV_AdvanceInputBuf(); break;
+    case 0:
+      DRV_InitDevice(in.U8() % 8 == 0 ? nullptr : run.record.data());
+      break;
+    case 1:
+      DRV_KillDevice();
+      break;
+    case 2:
+      DRV_ShowError();
+      break;
+    case 3:
+      DRV_TestStruct();
+      break;
+    case 4:
+      DRV_StartMeas();
+      break;
+    case 5:
+      DRV_StopMeas();
+      break;
+    case 6:
+      DRV_SetInputBufferSize(in.I32());
+      break;
+    case 7:
+      DRV_GetInputBufStatus();
+      break;
+    case 8:
+      HostReadsBlock(DRV_GetInputBuf(), run);
+      break;
+    case 9:
+      DRV_AdvanceInputBuf();
+      break;
     case 10: {
       auto* info = static_cast<const uint8_t*>(DRV_GetMeasInfoEx());
       if (info == nullptr) Fail("no status record");
@@ -125,31 +145,83 @@ void CallEntryPoint(uint8_t which, FuzzInput& in, Run& run) {
       for (std::size_t i = 0; i < sizeof(tarnix::MeasInfoEx); ++i) sum = sum + info[i];
       break;
     }
-    case 11: { const int32_t c = in.I32(); DRV_WriteAnalogOutput(c, in.I32()); break; }
-    case 12: { const int32_t p = in.I32(); DRV_WriteDigitalOutput(p, in.I32()); break; }
-    case 13: { const int32_t c = in.I32(); DRV_WriteCounterOutput(c, in.I32()); break; }
-    case 14: DRV_ReadDigitalInput(in.I32()); break;
-    case 15: DRV_ReadCounterInput(in.I32()); break;
+    case 11: {
+      const int32_t c = in.I32();
+      DRV_WriteAnalogOutput(c, in.I32());
+      break;
+    }
+    case 12: {
+      const int32_t p = in.I32();
+      DRV_WriteDigitalOutput(p, in.I32());
+      break;
+    }
+    case 13: {
+      const int32_t c = in.I32();
+      DRV_WriteCounterOutput(c, in.I32());
+      break;
+    }
+    case 14:
+      DRV_ReadDigitalInput(in.I32());
+      break;
+    case 15:
+      DRV_ReadCounterInput(in.I32());
+      break;
     case 16: {
       const int32_t a = in.I32();
       const char* text = DRV_ExplainGainCode(a, in.I32());
       if (text != nullptr) CheckText(text, nullptr);
       break;
     }
-    case 17: { const int32_t a = in.I32(), b = in.I32(); DRV_SetScanList(a, b, in.I32()); break; }
-    case 18: { const int32_t a = in.I32(), b = in.I32(); DRV_SetAnalogOutputBufferMode(a, b, in.I32()); break; }
-    case 19: { const int32_t a = in.I32(), b = in.I32(); DRV_SetCounterOutputBufferMode(a, b, in.I32()); break; }
-    case 20: { const int32_t a = in.I32(), b = in.I32(); DRV_SetDigitalOutputBufferMode(a, b, in.I32()); break; }
-    case 21: DRV_AdvanceAnalogOutputBuf(); break;
-    case 22: DRV_AdvanceCounterOutputBuf(); break;
-    case 23: DRV_AdvanceDigitalOutputBuf(); break;
-    case 24: DRV_GetAnalogOutputStatus(); break;
-    case 25: DRV_GetAnalogOutputBuf(); break;
-    case 26: DRV_GetCounterOutputBuf(); break;
-    case 27: DRV_GetCounterOutputStatus(); break;
-    case 28: DRV_GetDigitalOutputBuf(); break;
-    case 29: DRV_GetDigitalOutputStatus(); break;
-    case 30: DRV_GetHardwareDescription(); break;
+    case 17: {
+      const int32_t a = in.I32(), b = in.I32();
+      DRV_SetScanList(a, b, in.I32());
+      break;
+    }
+    case 18: {
+      const int32_t a = in.I32(), b = in.I32();
+      DRV_SetAnalogOutputBufferMode(a, b, in.I32());
+      break;
+    }
+    case 19: {
+      const int32_t a = in.I32(), b = in.I32();
+      DRV_SetCounterOutputBufferMode(a, b, in.I32());
+      break;
+    }
+    case 20: {
+      const int32_t a = in.I32(), b = in.I32();
+      DRV_SetDigitalOutputBufferMode(a, b, in.I32());
+      break;
+    }
+    case 21:
+      DRV_AdvanceAnalogOutputBuf();
+      break;
+    case 22:
+      DRV_AdvanceCounterOutputBuf();
+      break;
+    case 23:
+      DRV_AdvanceDigitalOutputBuf();
+      break;
+    case 24:
+      DRV_GetAnalogOutputStatus();
+      break;
+    case 25:
+      DRV_GetAnalogOutputBuf();
+      break;
+    case 26:
+      DRV_GetCounterOutputBuf();
+      break;
+    case 27:
+      DRV_GetCounterOutputStatus();
+      break;
+    case 28:
+      DRV_GetDigitalOutputBuf();
+      break;
+    case 29:
+      DRV_GetDigitalOutputStatus();
+      break;
+    case 30:
+      DRV_GetHardwareDescription();
+      break;
     case 31: {
       // Mostly the two dialogs the module has; sometimes anything.
       const uint8_t pick = in.U8();
@@ -157,7 +229,10 @@ void CallEntryPoint(uint8_t which, FuzzInput& in, Run& run) {
       DRV_ShowDialog(selector, in.I32());
       break;
     }
-    case 32: run.registryUsed = true; DRV_NewWorksheet(); break;
+    case 32:
+      run.registryUsed = true;
+      DRV_NewWorksheet();
+      break;
     case 33: {
       run.registryUsed = true;
       const std::vector<char> name = in.Text();

@@ -13,15 +13,16 @@ namespace {
 enum class Kind { kDouble, kInt32, kInt16, kUint16 };
 
 struct Field {
-  std::size_t offset;       // first entry for tables
+  std::size_t offset;  // first entry for tables
   Kind kind;
-  std::size_t entryBytes;   // 0: a single field
+  std::size_t entryBytes;  // 0: a single field
   int entries;
 };
 
-#define FIELD(name, kind) {TARNIX_RECORD(name), kind, 0, 1}
+#define FIELD(name, kind) \
+  { TARNIX_RECORD(name), kind, 0, 1 }
 #define ENTRY(table, Type, field, kind, count) \
-  {TARNIX_RECORD(table) + TARNIX_OFFSET(Type, field), kind, sizeof(Type), count}
+  { TARNIX_RECORD(table) + TARNIX_OFFSET(Type, field), kind, sizeof(Type), count }
 
 constexpr Field kFields[] = {
     FIELD(structVersion, Kind::kInt16),
@@ -58,33 +59,58 @@ constexpr Field kFields[] = {
 double PickDouble(uint8_t choice, uint64_t raw) {
   constexpr double kInf = std::numeric_limits<double>::infinity();
   switch (choice % 12) {
-    case 0: { double v; std::memcpy(&v, &raw, sizeof v); return v; }
-    case 1: return std::numeric_limits<double>::quiet_NaN();
-    case 2: return kInf;
-    case 3: return -kInf;
-    case 4: return 1e300;
-    case 5: return -1e300;
-    case 6: return 0.0;
-    case 7: return -0.0;
-    case 8: return std::numeric_limits<double>::denorm_min();
-    case 9: return 4294967296.0 * 4.0;  // beyond every 32-bit integer
-    case 10: return static_cast<double>(static_cast<int16_t>(raw));
-    default: return static_cast<double>(static_cast<int32_t>(raw)) / 1000.0;
+    case 0: {
+      double v;
+      std::memcpy(&v, &raw, sizeof v);
+      return v;
+    }
+    case 1:
+      return std::numeric_limits<double>::quiet_NaN();
+    case 2:
+      return kInf;
+    case 3:
+      return -kInf;
+    case 4:
+      return 1e300;
+    case 5:
+      return -1e300;
+    case 6:
+      return 0.0;
+    case 7:
+      return -0.0;
+    case 8:
+      return std::numeric_limits<double>::denorm_min();
+    case 9:
+      return 4294967296.0 * 4.0;  // beyond every 32-bit integer
+    case 10:
+      return static_cast<double>(static_cast<int16_t>(raw));
+    default:
+      return static_cast<double>(static_cast<int32_t>(raw)) / 1000.0;
   }
 }
 
 int64_t PickInteger(uint8_t choice, uint64_t raw) {
   switch (choice % 10) {
-    case 0: return static_cast<int64_t>(raw);
-    case 1: return std::numeric_limits<int32_t>::min();
-    case 2: return std::numeric_limits<int32_t>::max();
-    case 3: return -1;
-    case 4: return 0;
-    case 5: return 1;
-    case 6: return std::numeric_limits<int16_t>::min();
-    case 7: return std::numeric_limits<int16_t>::max();
-    case 8: return static_cast<int64_t>(raw & 0xFFFF);  // any 16-bit count
-    default: return static_cast<int8_t>(raw);           // small, either sign
+    case 0:
+      return static_cast<int64_t>(raw);
+    case 1:
+      return std::numeric_limits<int32_t>::min();
+    case 2:
+      return std::numeric_limits<int32_t>::max();
+    case 3:
+      return -1;
+    case 4:
+      return 0;
+    case 5:
+      return 1;
+    case 6:
+      return std::numeric_limits<int16_t>::min();
+    case 7:
+      return std::numeric_limits<int16_t>::max();
+    case 8:
+      return static_cast<int64_t>(raw & 0xFFFF);  // any 16-bit count
+    default:
+      return static_cast<int8_t>(raw);  // small, either sign
   }
 }
 

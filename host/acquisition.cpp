@@ -11,14 +11,15 @@
 namespace host {
 namespace {
 
-constexpr size_t kStateWordOffset = 0;    // MeasInfoEx: 0x10000 while measuring
+constexpr size_t kStateWordOffset = 0;     // MeasInfoEx: 0x10000 while measuring
 constexpr size_t kFillPercentOffset = 20;  // MeasInfoEx: fill percentage
 constexpr int32_t kMeasuring = 0x10000;
 
 template <typename T>
 T ReadInfo(const void* info, size_t offset) {
   T value{};
-  if (info != nullptr) std::memcpy(&value, static_cast<const uint8_t*>(info) + offset, sizeof value);
+  if (info != nullptr)
+    std::memcpy(&value, static_cast<const uint8_t*>(info) + offset, sizeof value);
   return value;
 }
 
@@ -122,9 +123,10 @@ AcquireOutcome RunAcquisition(Session& session, const AcquireSettings& s, Progre
     lastBlock = MonotonicSeconds();
     ++progress.blocks;
     progress.samples = outcome.samples;
-    progress.fraction = s.blocks ? static_cast<double>(progress.blocks) / *s.blocks
-                                 : static_cast<double>(static_cast<size_t>(outcome.samples) / channels) /
-                                       std::max(scansWanted, 1.0);
+    progress.fraction = s.blocks
+                            ? static_cast<double>(progress.blocks) / *s.blocks
+                            : static_cast<double>(static_cast<size_t>(outcome.samples) / channels) /
+                                  std::max(scansWanted, 1.0);
     if (ReadInfo<int32_t>(api.GetMeasInfoEx(), kStateWordOffset) != kMeasuring) {
       // The module stopped the measurement itself: an overrun.
       ++progress.overruns;

@@ -45,11 +45,11 @@ bool ModuleMeasuring(const DriverApi& api);
 
 struct AcquireOutcome {
   int exitCode = kExitOk;
-  bool overrun = false;     // the module stopped the measurement on overrun
-  double seconds = 0;       // wall time from start to stop
-  double cpuSeconds = 0;    // processor time of this process over the same span
-  int64_t samples = 0;      // samples delivered by the module
-  uint32_t peakFillPercent = 0;  // highest fill percentage the module reported
+  bool overrun = false;                      // the module stopped the measurement on overrun
+  double seconds = 0;                        // wall time from start to stop
+  double cpuSeconds = 0;                     // processor time of this process over the same span
+  int64_t samples = 0;                       // samples delivered by the module
+  uint32_t peakFillPercent = 0;              // highest fill percentage the module reported
   std::vector<std::string> overrunMessages;  // what the module showed on overrun
 };
 

@@ -70,10 +70,12 @@ void PrintCheck(const SequenceCheck& check) {
                 static_cast<long long>(c.gaps), static_cast<long long>(c.repeats), c.step);
   }
   for (const ChannelContinuity& c : check.channels()) {
-    if (!c.firstFault.empty()) std::printf("  channel %d, first fault: %s\n", c.channel, c.firstFault.c_str());
+    if (!c.firstFault.empty())
+      std::printf("  channel %d, first fault: %s\n", c.channel, c.firstFault.c_str());
   }
   if (check.faults() == 0) {
-    std::printf("sequence check passed: %lld samples checked\n", static_cast<long long>(check.checked()));
+    std::printf("sequence check passed: %lld samples checked\n",
+                static_cast<long long>(check.checked()));
   } else {
     std::printf("sequence check FAILED: %lld fault(s) in %lld samples checked\n",
                 static_cast<long long>(check.faults()), static_cast<long long>(check.checked()));
@@ -167,8 +169,10 @@ void AddAcquireCommand(CLI::App& app, const GlobalOptions& globals, int* exit) {
       ->capture_default_str();
   sub->add_option("--buffer-size", o->bufferSize,
                   "Host buffer in samples (default: 8 blocks or half a second of scans)");
-  auto* blocks = sub->add_option("-n,--blocks", o->blocks, "Stop after this many blocks (default 20)");
-  auto* duration = sub->add_option("-d,--duration", o->duration, "Stop after this many seconds of scans");
+  auto* blocks =
+      sub->add_option("-n,--blocks", o->blocks, "Stop after this many blocks (default 20)");
+  auto* duration =
+      sub->add_option("-d,--duration", o->duration, "Stop after this many seconds of scans");
   blocks->excludes(duration);
   sub->add_option("--timeout", o->timeout, "Give up when no block arrives for this many seconds")
       ->capture_default_str();

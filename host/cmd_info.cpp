@@ -44,7 +44,8 @@ void PrintBoardDescription(RecordRef r, bool withTables) {
   auto text = [&](size_t offset, size_t width) { return RecordText(r, offset, width); };
   std::printf("%-22s %s\n", "Driver", text(TARNIX_RECORD(driverName), 60).c_str());
   std::printf("%-22s %s\n", "Board", text(TARNIX_RECORD(boardName), 20).c_str());
-  std::printf("%-22s %s\n", "Board library version", text(TARNIX_RECORD(apiVersionText), 40).c_str());
+  std::printf("%-22s %s\n", "Board library version",
+              text(TARNIX_RECORD(apiVersionText), 40).c_str());
   std::printf("%-22s %s\n", "Board version", text(TARNIX_RECORD(boardVersionText), 40).c_str());
   std::printf("%-22s %s\n", "Help file", text(TARNIX_RECORD(helpFileName), 20).c_str());
   std::printf("%-22s 0x%04X\n", "Capabilities",
@@ -57,7 +58,8 @@ void PrintBoardDescription(RecordRef r, bool withTables) {
   std::printf("%-22s %d\n", "Analog inputs", inputs);
   std::printf("%-22s %d\n", "Analog outputs", outputs);
   std::printf("%-22s %d (8 bits each)\n", "Digital ports", ports);
-  std::printf("%-22s %d\n", "Counters", static_cast<uint16_t>(Count(r, TARNIX_RECORD(counterCount))));
+  std::printf("%-22s %d\n", "Counters",
+              static_cast<uint16_t>(Count(r, TARNIX_RECORD(counterCount))));
   std::printf("%-22s %g Hz, block %d samples\n", "Host settings",
               r.get<double>(TARNIX_RECORD(sampleRate)), r.get<int32_t>(TARNIX_RECORD(blockSize)));
   if (!withTables) {
@@ -71,7 +73,8 @@ void PrintBoardDescription(RecordRef r, bool withTables) {
 }
 
 void AddInfoCommand(CLI::App& app, const GlobalOptions& globals, int* exit) {
-  CLI::App* sub = app.add_subcommand("info", "Initialise the module and show the board description");
+  CLI::App* sub =
+      app.add_subcommand("info", "Initialise the module and show the board description");
   sub->footer(
       "Examples:\n"
       "  tarnix-host info\n"

@@ -75,9 +75,10 @@ int RunIo(const GlobalOptions& globals, const IoOptions& o) {
       std::string text;
       long long value = 0;
       int32_t code = 0;
-      bool ok = SplitAssignment(item, &target, &text) &&
-                (isAnalog ? ParseAnalogValue(text, &code)
-                          : ParseInteger(text, &value) && value >= INT32_MIN && value <= UINT32_MAX);
+      bool ok =
+          SplitAssignment(item, &target, &text) &&
+          (isAnalog ? ParseAnalogValue(text, &code)
+                    : ParseInteger(text, &value) && value >= INT32_MIN && value <= UINT32_MAX);
       if (!ok) {
         std::fprintf(stderr, "error: %s '%s': expected N=VALUE%s\n", what, item.c_str(),
                      isAnalog ? " (VALUE a code 0..65535 or volts such as 2.5V)" : "");
@@ -152,7 +153,8 @@ void AddIoCommand(CLI::App& app, const GlobalOptions& globals, int* exit) {
   auto o = std::make_shared<IoOptions>();
   CLI::App* sub = app.add_subcommand(
       "io", "Single-point I/O: analog outputs, digital ports, counters (writes first, then reads)");
-  sub->add_option("--ao", o->analogWrites, "Analog output CH=VALUE: a code 0..65535 or volts (2.5V)");
+  sub->add_option("--ao", o->analogWrites,
+                  "Analog output CH=VALUE: a code 0..65535 or volts (2.5V)");
   sub->add_option("--do", o->digitalWrites, "Write digital port PORT=VALUE");
   sub->add_option("--cw", o->counterWrites, "Write counter N=VALUE");
   sub->add_option("--di", o->digitalReads, "Read digital port PORT");

@@ -50,7 +50,8 @@ int RunMonitor(const GlobalOptions& globals, const MonitorCliOptions& o) {
   if (o.start) {
     CommandResult started = engine.Start(options.settings, options.hostDelayMs);
     if (!started.ok) {
-      std::fprintf(stderr, "error: %s failed: %s\n", started.entry.c_str(), started.message.c_str());
+      std::fprintf(stderr, "error: %s failed: %s\n", started.entry.c_str(),
+                   started.message.c_str());
     }
   }
   std::signal(SIGINT, OnSignal);

@@ -117,7 +117,8 @@ void AddSetupCommand(CLI::App& app, const GlobalOptions& globals, int* exit) {
   sub->add_flag("--cancel", o->cancel, "Press Cancel instead of OK");
   sub->add_flag("--interactive", o->interactive,
                 "Leave the dialog to a person (the DLL flavour on a desktop)");
-  sub->add_option("--save-worksheet", o->saveWorksheet, "Afterwards, save the settings as a worksheet");
+  sub->add_option("--save-worksheet", o->saveWorksheet,
+                  "Afterwards, save the settings as a worksheet");
   sub->footer(
       "Examples:\n"
       "  tarnix-host setup\n"

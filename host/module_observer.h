@@ -55,10 +55,10 @@ struct SetupChoice {
 // What the dialog showed when the user pressed the button.
 struct SetupView {
   bool seen = false;
-  std::map<int, std::string> edits;                  // by control id
-  std::map<int, std::vector<std::string>> lists;     // entries by control id
-  std::map<int, int> selected;                       // position, -1 = none
-  std::string note;                                  // why it was not seen
+  std::map<int, std::string> edits;               // by control id
+  std::map<int, std::vector<std::string>> lists;  // entries by control id
+  std::map<int, int> selected;                    // position, -1 = none
+  std::string note;                               // why it was not seen
 };
 
 // Starts observing before the module is loaded, so that the lines it writes

@@ -89,8 +89,8 @@ void ReadSetupSnapshot(SetupView* view) {
                  kSetupBoardType, kSetupMadeOn, kSetupRevision}) {
     view->edits[id] = ControlText(id);
   }
-  for (int id : {kSetupBoardList, kSetupClockList, kSetupRangeList, kSetupGainList,
-                 kSetupModeList}) {
+  for (int id :
+       {kSetupBoardList, kSetupClockList, kSetupRangeList, kSetupGainList, kSetupModeList}) {
     std::vector<std::string> entries;
     int count = g_hooks.comboCount != nullptr ? g_hooks.comboCount(id) : -1;
     for (int i = 0; i < count; ++i) {
@@ -182,8 +182,8 @@ void ScriptSetupDialog(const SetupChoice& choice, SetupView* view) {
   std::string actions;
   auto add = [&](const char* verb, int control, const std::optional<int>& position) {
     if (!position) return;
-    actions += std::string(verb) + " " + std::to_string(control) + " " +
-               std::to_string(*position) + "; ";
+    actions +=
+        std::string(verb) + " " + std::to_string(control) + " " + std::to_string(*position) + "; ";
   };
   // The board is picked as a click does it (the dialog reacts at once); the
   // settings are only selected, as the dialog reads them on OK.

@@ -19,7 +19,7 @@ namespace host {
 namespace {
 
 constexpr DWORD kDebugPrintException = 0x40010006;  // DBG_PRINTEXCEPTION_C
-constexpr int kMessageBoxTextId = 0xFFFF;            // the box's static text
+constexpr int kMessageBoxTextId = 0xFFFF;           // the box's static text
 constexpr char kSetupCaption[] = "VELQ HW setup";
 constexpr char kAboutCaption[] = "About VELQ";
 
@@ -64,8 +64,8 @@ void ReadSetup(HWND dialog, SetupView* view) {
                  kSetupBoardType, kSetupMadeOn, kSetupRevision}) {
     view->edits[id] = ItemText(dialog, id);
   }
-  for (int id : {kSetupBoardList, kSetupClockList, kSetupRangeList, kSetupGainList,
-                 kSetupModeList}) {
+  for (int id :
+       {kSetupBoardList, kSetupClockList, kSetupRangeList, kSetupGainList, kSetupModeList}) {
     std::vector<std::string> entries;
     LRESULT count = SendDlgItemMessageA(dialog, id, CB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {

@@ -8,7 +8,7 @@
 namespace host {
 
 struct MonitorAsset {
-  const char* path;         // as requested, e.g. "/uPlot.min.js"
+  const char* path;  // as requested, e.g. "/uPlot.min.js"
   const char* contentType;
   const unsigned char* data;
   std::size_t size;

@@ -158,7 +158,8 @@ CommandResult MonitorEngine::BeginRun(const AcquireSettings& s, int hostDelayMs)
   rangeMax_ = record.get<double>(TARNIX_OFFSET(DeviceRecord, adChannels) +
                                  TARNIX_OFFSET(ChannelEntry, maxValue));
   const double scanRate = s.rate / static_cast<double>(s.channels.size());
-  scanStride_ = std::max<int64_t>(1, static_cast<int64_t>(std::ceil(scanRate / kTracePointsPerSecond)));
+  scanStride_ =
+      std::max<int64_t>(1, static_cast<int64_t>(std::ceil(scanRate / kTracePointsPerSecond)));
   scans_ = 0;
   position_ = 0;
   scan_.assign(s.channels.size(), 0.0);

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "acquisition.h"
-#include "signal_stats.h"
 #include "session.h"
+#include "signal_stats.h"
 
 namespace host {
 
@@ -128,8 +128,8 @@ class MonitorEngine {
   AcquireSettings run_;
   int hostDelayMs_ = 0;
   double rangeMax_ = 0;
-  int64_t scanStride_ = 1;   // every n-th scan becomes a trace point
-  int64_t scans_ = 0;        // complete scans of the run
+  int64_t scanStride_ = 1;    // every n-th scan becomes a trace point
+  int64_t scans_ = 0;         // complete scans of the run
   std::vector<double> scan_;  // the scan being filled
   size_t position_ = 0;       // next sample's place in the scan
   double lastBlockAt_ = 0;

@@ -76,7 +76,8 @@ json SnapshotJson(const MonitorSnapshot& s) {
           {"overruns", s.overruns},
           {"fillPercent", s.fillPercent},
           {"stats", stats},
-          {"points", {{"first", s.points.empty() ? 0 : s.points.front().index}, {"t", times}, {"v", volts}}},
+          {"points",
+           {{"first", s.points.empty() ? 0 : s.points.front().index}, {"t", times}, {"v", volts}}},
           {"messages", messages}};
 }
 
@@ -94,7 +95,8 @@ httplib::Server::HandlerResponse Guard(const httplib::Request& req, httplib::Res
     return httplib::Server::HandlerResponse::Handled;
   }
   if (req.has_header("Origin") && !IsLoopbackOrigin(req.get_header_value("Origin"))) {
-    Refuse(res, 403, "refused: Origin '" + req.get_header_value("Origin") + "' is not this machine");
+    Refuse(res, 403,
+           "refused: Origin '" + req.get_header_value("Origin") + "' is not this machine");
     return httplib::Server::HandlerResponse::Handled;
   }
   if (req.method == "POST" &&
@@ -185,7 +187,9 @@ bool IsLoopbackAuthority(const std::string& authority) {
     return false;
   }
   return parts[0] == 127 && parts[1] < 256 && parts[2] < 256 && parts[3] < 256 &&
-         std::all_of(host.begin(), host.end(), [](char c) { return c == '.' || std::isdigit(static_cast<unsigned char>(c)); });
+         std::all_of(host.begin(), host.end(), [](char c) {
+           return c == '.' || std::isdigit(static_cast<unsigned char>(c));
+         });
 }
 
 bool IsLoopbackOrigin(const std::string& origin) {
@@ -193,7 +197,8 @@ bool IsLoopbackOrigin(const std::string& origin) {
   if (Lower(origin).rfind(scheme, 0) != 0) return false;
   std::string authority = origin.substr(scheme.size());
   if (!authority.empty() && authority.back() == '/') authority.pop_back();
-  if (authority.find('/') != std::string::npos || authority.find('@') != std::string::npos) return false;
+  if (authority.find('/') != std::string::npos || authority.find('@') != std::string::npos)
+    return false;
   return IsLoopbackAuthority(authority);
 }
 
@@ -216,8 +221,10 @@ int ServeMonitor(MonitorEngine& engine, int port, bool (*KeepServing)()) {
     shot.points.clear();
     json out = SnapshotJson(shot);
     const AcquireSettings& d = engine.options().settings;
-    out["defaults"] = {{"channels", ChannelText(d.channels)}, {"rate", d.rate},
-                       {"blockSize", d.blockSize}, {"bufferSize", d.bufferSize},
+    out["defaults"] = {{"channels", ChannelText(d.channels)},
+                       {"rate", d.rate},
+                       {"blockSize", d.blockSize},
+                       {"bufferSize", d.bufferSize},
                        {"hostDelayMs", engine.options().hostDelayMs}};
     res.set_content(out.dump(), "application/json");
   });

@@ -1,6 +1,6 @@
 // Windows side of os.h: LoadLibrary and friends.
-#include <windows.h>
 #include <io.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -82,7 +82,8 @@ double ProcessCpuSeconds() {
   if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
   auto seconds = [](const FILETIME& t) {
     return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) |
-                               t.dwLowDateTime) / 1e7;  // 100 ns units
+                               t.dwLowDateTime) /
+           1e7;  // 100 ns units
   };
   return seconds(kernel) + seconds(user);
 }

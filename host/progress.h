@@ -8,10 +8,10 @@ namespace host {
 
 struct ProgressState {
   int blocks = 0;
-  int targetBlocks = 0;       // 0 when the end is set by time instead
-  double fraction = 0;        // of the whole run, 0..1
+  int targetBlocks = 0;  // 0 when the end is set by time instead
+  double fraction = 0;   // of the whole run, 0..1
   int64_t samples = 0;
-  uint32_t fillPercent = 0;   // MeasInfoEx offset 20, as the module reports it
+  uint32_t fillPercent = 0;  // MeasInfoEx offset 20, as the module reports it
   int overruns = 0;
 };
 

@@ -100,7 +100,8 @@ void SequenceCheck::FeedOne(size_t position, int32_t code) {
     // Back to the bottom: a wrap, if it came from the top after a whole period.
     if (track.topKnown && last > track.top && track.periodClean) {
       // The period first learned was itself cut short: this one is whole.
-      Break(position, false, code, "an earlier period wrapped below the top " + std::to_string(last));
+      Break(position, false, code,
+            "an earlier period wrapped below the top " + std::to_string(last));
       track.top = last;
       track.period = track.sinceWrap;
       track.zeroStepLearned = track.crossedZero;
@@ -108,8 +109,8 @@ void SequenceCheck::FeedOne(size_t position, int32_t code) {
                track.sinceWrap > track.period) {
       // A loss only shortens a period: the one first learned lacked a sample
       // (one of the two codes at zero, the only loss a first period hides).
-      Break(position, false, code, "an earlier period was " +
-                                       std::to_string(track.sinceWrap - track.period) + " short");
+      Break(position, false, code,
+            "an earlier period was " + std::to_string(track.sinceWrap - track.period) + " short");
       track.period = track.sinceWrap;
       track.zeroStepLearned = track.crossedZero;
     } else if (track.topKnown &&
@@ -129,7 +130,8 @@ void SequenceCheck::FeedOne(size_t position, int32_t code) {
   } else if (track.topKnown) {
     // Backward jump: either a loss that spans the wrap (a short way forward
     // around the cycle) or samples delivered again (a short way back).
-    const int64_t ahead = (int64_t{track.top} - last) / step + (int64_t{code} - track.bottom) / step;
+    const int64_t ahead =
+        (int64_t{track.top} - last) / step + (int64_t{code} - track.bottom) / step;
     const bool lossOverWrap = ahead < track.period / 2;
     Break(position, !lossOverWrap, code, lossOverWrap ? "jumped over the wrap" : "went back");
     if (lossOverWrap) {

@@ -15,11 +15,11 @@ namespace host {
 
 struct ChannelContinuity {
   int channel = 0;
-  int64_t checked = 0;   // samples compared with the one before
-  int64_t gaps = 0;      // breaks forward: samples missing
-  int64_t repeats = 0;   // breaks backward: samples seen again
-  int32_t step = 0;      // codes per sample, learned from the first two codes
-  bool usable = true;    // false when the first two codes do not climb
+  int64_t checked = 0;     // samples compared with the one before
+  int64_t gaps = 0;        // breaks forward: samples missing
+  int64_t repeats = 0;     // breaks backward: samples seen again
+  int32_t step = 0;        // codes per sample, learned from the first two codes
+  bool usable = true;      // false when the first two codes do not climb
   std::string firstFault;  // what the first break looked like, empty when none
 };
 
@@ -41,13 +41,13 @@ class SequenceCheck {
     bool haveFirst = false;
     bool haveStep = false;
     int32_t last = 0;
-    int32_t bottom = 0;         // code the sequence starts from and wraps back to
-    int32_t top = 0;            // last code before a wrap, once seen
+    int32_t bottom = 0;  // code the sequence starts from and wraps back to
+    int32_t top = 0;     // last code before a wrap, once seen
     bool topKnown = false;
-    int64_t period = 0;         // samples from one wrap to the next, once seen
-    int64_t sinceWrap = 0;      // samples since the last wrap (or the start)
-    bool periodClean = false;   // nothing broke since the last wrap
-    bool crossedZero = false;   // the short step at code 0 was taken this period
+    int64_t period = 0;            // samples from one wrap to the next, once seen
+    int64_t sinceWrap = 0;         // samples since the last wrap (or the start)
+    bool periodClean = false;      // nothing broke since the last wrap
+    bool crossedZero = false;      // the short step at code 0 was taken this period
     bool zeroStepLearned = false;  // a clean period had it
   };
 
@@ -58,7 +58,7 @@ class SequenceCheck {
   std::vector<int> channelNumbers_;
   std::vector<ChannelContinuity> results_;
   std::vector<Track> tracks_;
-  size_t next_ = 0;  // position in the scan of the next code
+  size_t next_ = 0;     // position in the scan of the next code
   int64_t sample_ = 0;  // stream index of the next code
 };
 

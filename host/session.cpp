@@ -68,8 +68,8 @@ int Session::Open(const GlobalOptions& options) {
     StopObserving();
     observing_ = false;
     library_.reset();
-    std::fprintf(stderr, "error: the module '%s' lacks %zu of the %d entry points:\n",
-                 path.c_str(), missing.size(), kEntryPointCount);
+    std::fprintf(stderr, "error: the module '%s' lacks %zu of the %d entry points:\n", path.c_str(),
+                 missing.size(), kEntryPointCount);
     for (const std::string& name : missing) std::fprintf(stderr, "  missing: %s\n", name.c_str());
     return kExitModule;
   }
@@ -87,7 +87,8 @@ int Session::ApplyBoardOptions(const GlobalOptions& options) {
   if (!options.boardConfig.empty()) {
     auto load = BoardFunction<LoadProfileFn>("VELQSIM_LoadProfile");
     if (load == nullptr) {
-      std::fprintf(stderr, "error: the board library takes no profile (it is not the simulated one)\n");
+      std::fprintf(stderr,
+                   "error: the board library takes no profile (it is not the simulated one)\n");
       return kExitUsage;
     }
     if (load(options.boardConfig.c_str()) < 0) {

@@ -18,20 +18,20 @@ namespace host {
 // Process exit codes of tarnix-host.
 enum ExitCode : int {
   kExitOk = 0,
-  kExitModule = 2,   // module missing, not loadable, or lacking entries
-  kExitDriver = 3,   // the module refused or failed a call
-  kExitFile = 4,     // an output file could not be written
-  kExitUsage = 5,    // options that make no sense together
-  kExitCheck = 6,    // the sequence check found lost or repeated samples
+  kExitModule = 2,  // module missing, not loadable, or lacking entries
+  kExitDriver = 3,  // the module refused or failed a call
+  kExitFile = 4,    // an output file could not be written
+  kExitUsage = 5,   // options that make no sense together
+  kExitCheck = 6,   // the sequence check found lost or repeated samples
 };
 
 // Options every subcommand shares.
 struct GlobalOptions {
-  std::string modulePath;    // empty: the module beside the program
-  bool trace = false;        // show the module's trace lines on stderr
-  std::string boardConfig;   // profile file for the simulated board library
-  std::string simClock;      // simulated library's clock: realtime/virtual/unthrottled
-  int recordVersion = 17;    // structVersion written into the record
+  std::string modulePath;   // empty: the module beside the program
+  bool trace = false;       // show the module's trace lines on stderr
+  std::string boardConfig;  // profile file for the simulated board library
+  std::string simClock;     // simulated library's clock: realtime/virtual/unthrottled
+  int recordVersion = 17;   // structVersion written into the record
 };
 
 // The host record's size: as large as a real host allocates, well beyond the

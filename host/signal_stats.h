@@ -12,16 +12,18 @@ namespace host {
 struct Recording {
   std::vector<int> channels;
   std::vector<int16_t> codes;
-  double rate = 0;          // sampleRate: samples per second over all channels
-  double rangeMax = 0;      // adChannels[0].maxValue: volts of code 2047
-  double rangeMin = 0;      // adChannels[0].minValue
+  double rate = 0;      // sampleRate: samples per second over all channels
+  double rangeMax = 0;  // adChannels[0].maxValue: volts of code 2047
+  double rangeMin = 0;  // adChannels[0].minValue
   // Complete scans (rows of one sample per channel).
   size_t scans() const { return channels.empty() ? 0 : codes.size() / channels.size(); }
   // Sample of channel position `position` in scan `scan`, in volts.
   double Volts(size_t scan, size_t position) const;
   // The board spreads the rate over the scanned channels: one scan takes
   // channels / rate seconds.
-  double ScanRate() const { return channels.empty() ? 0.0 : rate / static_cast<double>(channels.size()); }
+  double ScanRate() const {
+    return channels.empty() ? 0.0 : rate / static_cast<double>(channels.size());
+  }
   double TimeOf(size_t scan) const {
     return ScanRate() > 0 ? static_cast<double>(scan) / ScanRate() : 0.0;
   }

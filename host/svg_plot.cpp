@@ -14,10 +14,9 @@ constexpr double kWidth = 1000, kHeight = 560;
 constexpr double kLeft = 80, kRight = 130, kTop = 48, kBottom = 56;
 constexpr double kPlotWidth = kWidth - kLeft - kRight;
 constexpr double kPlotHeight = kHeight - kTop - kBottom;
-constexpr const char* kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e",
-                                    "#9467bd", "#8c564b", "#e377c2", "#17becf",
-                                    "#7f7f7f", "#bcbd22", "#393b79", "#637939",
-                                    "#8c6d31", "#843c39", "#7b4173", "#3182bd"};
+constexpr const char* kColours[] = {
+    "#1f77b4", "#d62728", "#2ca02c", "#ff7f0e", "#9467bd", "#8c564b", "#e377c2", "#17becf",
+    "#7f7f7f", "#bcbd22", "#393b79", "#637939", "#8c6d31", "#843c39", "#7b4173", "#3182bd"};
 
 // A tick step of 1, 2 or 5 times a power of ten giving about `ticks` ticks.
 double NiceStep(double span, int ticks) {
@@ -32,11 +31,20 @@ std::string Escape(const std::string& text) {
   std::string out;
   for (char c : text) {
     switch (c) {
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '&': out += "&amp;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -114,14 +122,16 @@ void WriteFrame(std::FILE* f, const Axes& axes, const std::string& title) {
   double vStep = NiceStep(axes.v1 - axes.v0, 6);
   for (double v = std::ceil(axes.v0 / vStep) * vStep; v <= axes.v1 + vStep * 1e-9; v += vStep) {
     double y = axes.Y(v);
-    std::fprintf(f, "<line x1=\"%g\" y1=\"%.1f\" x2=\"%g\" y2=\"%.1f\" stroke=\"#e4e4e4\"/>\n", kLeft,
-                 y, kLeft + kPlotWidth, y);
+    std::fprintf(f, "<line x1=\"%g\" y1=\"%.1f\" x2=\"%g\" y2=\"%.1f\" stroke=\"#e4e4e4\"/>\n",
+                 kLeft, y, kLeft + kPlotWidth, y);
     std::fprintf(f, "<text x=\"%g\" y=\"%.1f\" font-size=\"12\" text-anchor=\"end\">%g</text>\n",
                  kLeft - 8, y + 4, std::fabs(v) < vStep * 1e-6 ? 0.0 : v);
   }
-  std::fprintf(f, "<rect x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\" fill=\"none\" stroke=\"#333\"/>\n",
-               kLeft, kTop, kPlotWidth, kPlotHeight);
-  std::fprintf(f, "<text x=\"%g\" y=\"%g\" font-size=\"13\" text-anchor=\"middle\">time (s)</text>\n",
+  std::fprintf(
+      f, "<rect x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\" fill=\"none\" stroke=\"#333\"/>\n",
+      kLeft, kTop, kPlotWidth, kPlotHeight);
+  std::fprintf(f,
+               "<text x=\"%g\" y=\"%g\" font-size=\"13\" text-anchor=\"middle\">time (s)</text>\n",
                kLeft + kPlotWidth / 2, kHeight - 14);
   std::fprintf(f,
                "<text x=\"18\" y=\"%g\" font-size=\"13\" text-anchor=\"middle\" "
@@ -145,8 +155,9 @@ bool WriteSvgPlot(const std::string& path, const Recording& recording, const std
                "viewBox=\"0 0 %g %g\" font-family=\"sans-serif\">\n",
                kWidth, kHeight, kWidth, kHeight);
   WriteFrame(f, axes, title);
-  std::fprintf(f, "<clipPath id=\"plot\"><rect x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/></clipPath>\n",
-               kLeft, kTop, kPlotWidth, kPlotHeight);
+  std::fprintf(
+      f, "<clipPath id=\"plot\"><rect x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/></clipPath>\n",
+      kLeft, kTop, kPlotWidth, kPlotHeight);
   std::fputs("<g clip-path=\"url(#plot)\">\n", f);
   size_t palette = sizeof kColours / sizeof kColours[0];
   for (size_t p = 0; p < recording.channels.size(); ++p) {

@@ -31,8 +31,8 @@ VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_LastError(char* text, int32_t bytes);
 // ---- answers and faults
 // From now on VELQ_Query(serial, code, param) answers `value`; param -1
 // matches every parameter. Cleared by VELQSIM_ClearAnswers or Reset.
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SetAnswer(int32_t serial, int32_t code,
-                                                    int32_t param, int32_t value);
+VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SetAnswer(int32_t serial, int32_t code, int32_t param,
+                                                    int32_t value);
 VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_ClearAnswers();
 // Makes the VELQ_ function named `function` (e.g. "VELQ_ADConfig") return
 // `status` without acting: for the next `times` calls, every call when times
@@ -70,24 +70,24 @@ VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_FeedSamples(const int32_t* samples, in
 enum VelqSimSignal : int32_t {
   kVelqSimSine = 0,
   kVelqSimSquare = 1,
-  kVelqSimRamp = 2,       // sawtooth from -amplitude to +amplitude
-  kVelqSimNoise = 3,      // deterministic pseudo-random in +-amplitude
-  kVelqSimConstant = 4,   // offset only
+  kVelqSimRamp = 2,      // sawtooth from -amplitude to +amplitude
+  kVelqSimNoise = 3,     // deterministic pseudo-random in +-amplitude
+  kVelqSimConstant = 4,  // offset only
 };
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SetSignal(int32_t serial, int32_t channel,
-                                                    int32_t kind, int32_t amplitudeMicrovolts,
+VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SetSignal(int32_t serial, int32_t channel, int32_t kind,
+                                                    int32_t amplitudeMicrovolts,
                                                     int32_t offsetMicrovolts,
                                                     int32_t frequencyMillihertz);
 // The value (microvolts) the generator gives for `channel` at sample time
 // `seconds` since the scan started; what tests check received samples
 // against.
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SignalAt(int32_t serial, int32_t channel,
-                                                   double seconds, int32_t* microvolts);
+VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SignalAt(int32_t serial, int32_t channel, double seconds,
+                                                   int32_t* microvolts);
 
 // ---- last arguments
 struct VelqSimAdConfig {
   int32_t serial;
-  int32_t rate;          // value read through the rate address
+  int32_t rate;  // value read through the rate address
   int32_t clockSource;
   int32_t mode;
   int32_t reserved;

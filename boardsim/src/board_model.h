@@ -12,10 +12,10 @@
 namespace velqsim {
 
 inline constexpr int32_t kLibrarySerial = 1000000000;
-inline constexpr int32_t kMaxScanChannels = 16;        // channel count of one scan
-inline constexpr int32_t kMaxInputs = 64;              // analog inputs of a board
-inline constexpr int32_t kMaxTableEntries = 32;        // outputs, ports, counters
-inline constexpr int32_t kMaxRateLimit = 10000000;     // highest maxRate a profile may give
+inline constexpr int32_t kMaxScanChannels = 16;     // channel count of one scan
+inline constexpr int32_t kMaxInputs = 64;           // analog inputs of a board
+inline constexpr int32_t kMaxTableEntries = 32;     // outputs, ports, counters
+inline constexpr int32_t kMaxRateLimit = 10000000;  // highest maxRate a profile may give
 inline constexpr int32_t kDefaultFifoCapacity = 1048576;
 inline constexpr int32_t kFullScaleMicrovolts = 10000000;  // analog outputs: +-10 V
 
@@ -69,25 +69,25 @@ struct BoardDescription {
   std::string name;
   int32_t type = 0;
   int32_t revision = 0;
-  int32_t manufactured[3] = {0, 0, 0};  // queries 12 (year), 13 (month), 14 (day)
-  int32_t version[3] = {0, 0, 0};       // queries 20, 21, 22
-  int32_t maxRate = 100000;             // query 102, Hz
-  int32_t inputs = 16;                  // analog-input channels
-  std::vector<int32_t> gainSpans;       // query 145, millivolts
-  std::vector<int32_t> rangeKinds;      // query 147, 0..3
-  int32_t analogOutputs = 0;            // query 200
-  int32_t counters = 0;                 // query 300
-  int32_t digitalPorts = 0;             // query 400
-  int32_t portWidth = 8;                // bits per digital port
-  std::vector<double> counterRates;     // counts per second, one per counter
+  int32_t manufactured[3] = {0, 0, 0};          // queries 12 (year), 13 (month), 14 (day)
+  int32_t version[3] = {0, 0, 0};               // queries 20, 21, 22
+  int32_t maxRate = 100000;                     // query 102, Hz
+  int32_t inputs = 16;                          // analog-input channels
+  std::vector<int32_t> gainSpans;               // query 145, millivolts
+  std::vector<int32_t> rangeKinds;              // query 147, 0..3
+  int32_t analogOutputs = 0;                    // query 200
+  int32_t counters = 0;                         // query 300
+  int32_t digitalPorts = 0;                     // query 400
+  int32_t portWidth = 8;                        // bits per digital port
+  std::vector<double> counterRates;             // counts per second, one per counter
   int32_t fifoCapacity = kDefaultFifoCapacity;  // samples
-  std::vector<SignalSpec> signals;      // one per analog input
-  SampleLoss loss;                      // profile key "loseSamples"
+  std::vector<SignalSpec> signals;              // one per analog input
+  SampleLoss loss;                              // profile key "loseSamples"
 };
 
 struct WorldSpec {
-  int32_t version[3] = {3, 5, 3};  // queries 1, 2, 3
-  int32_t operatingSystem = 2;     // query 4
+  int32_t version[3] = {3, 5, 3};        // queries 1, 2, 3
+  int32_t operatingSystem = 2;           // query 4
   std::string libraryName = "No board";  // VELQ_StrBoardName for serial 0
   std::vector<BoardDescription> boards;
   std::map<AnswerKey, int32_t> answers;  // fixed answers from the profile

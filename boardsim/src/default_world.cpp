@@ -20,14 +20,14 @@ std::vector<SignalSpec> DefaultSignals(int32_t inputs, int32_t variant) {
   // Eight archetypes of bench signals, all inside +-10 V; the remaining
   // channels repeat them with other frequencies so no two channels match.
   static const SignalSpec kPattern[8] = {
-      Wave(SignalKind::kSine, 5000000, 0, 10.0),         // 5 V sine, 10 Hz
-      Wave(SignalKind::kSquare, 2000000, 500000, 5.0),   // 2 V square around 0.5 V
-      Wave(SignalKind::kRamp, 8000000, 0, 1.0),          // 8 V sawtooth, 1 Hz
-      Wave(SignalKind::kNoise, 500000, 1000000, 0.0),    // 0.5 V noise on 1 V
-      Wave(SignalKind::kConstant, 0, 2500000, 0.0),      // 2.5 V reference
-      Wave(SignalKind::kSine, 1000000, 500000, 50.0),    // 1 V mains-like sine
-      Wave(SignalKind::kSine, 9000000, 0, 0.5),          // near full scale, slow
-      Wave(SignalKind::kConstant, 0, -3300000, 0.0),     // -3.3 V supply
+      Wave(SignalKind::kSine, 5000000, 0, 10.0),        // 5 V sine, 10 Hz
+      Wave(SignalKind::kSquare, 2000000, 500000, 5.0),  // 2 V square around 0.5 V
+      Wave(SignalKind::kRamp, 8000000, 0, 1.0),         // 8 V sawtooth, 1 Hz
+      Wave(SignalKind::kNoise, 500000, 1000000, 0.0),   // 0.5 V noise on 1 V
+      Wave(SignalKind::kConstant, 0, 2500000, 0.0),     // 2.5 V reference
+      Wave(SignalKind::kSine, 1000000, 500000, 50.0),   // 1 V mains-like sine
+      Wave(SignalKind::kSine, 9000000, 0, 0.5),         // near full scale, slow
+      Wave(SignalKind::kConstant, 0, -3300000, 0.0),    // -3.3 V supply
   };
   std::vector<SignalSpec> signals;
   for (int32_t channel = 0; channel < inputs; ++channel) {

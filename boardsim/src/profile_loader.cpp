@@ -1,14 +1,13 @@
 #include "profile_loader.h"
 
-#include "replay_source.h"
-
 #include <cmath>
 #include <fstream>
 #include <limits>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
 
-#include <nlohmann/json.hpp>
+#include "replay_source.h"
 
 namespace velqsim {
 
@@ -97,8 +96,9 @@ SignalKind ReadSignalKind(const json& value, const std::string& path) {
       if (value.get<std::string>() == name) return kind;
     }
   }
-  Fail(path, "must be one of \"sine\", \"square\", \"ramp\", \"noise\", \"constant\", "
-             "\"sequence\", \"replay\"");
+  Fail(path,
+       "must be one of \"sine\", \"square\", \"ramp\", \"noise\", \"constant\", "
+       "\"sequence\", \"replay\"");
 }
 
 bool BooleanAt(const json& value, const std::string& path) {
@@ -109,9 +109,9 @@ bool BooleanAt(const json& value, const std::string& path) {
 // Keys that belong to one kind of signal only; any other kind refuses them.
 void RejectForeignKeys(const json& entry, const std::string& at, SignalKind kind) {
   static const std::pair<const char*, SignalKind> kOwnKeys[] = {
-      {"step", SignalKind::kSequence},    {"file", SignalKind::kReplay},
-      {"column", SignalKind::kReplay},    {"resample", SignalKind::kReplay},
-      {"loop", SignalKind::kReplay},      {"fullScale", SignalKind::kReplay}};
+      {"step", SignalKind::kSequence}, {"file", SignalKind::kReplay},
+      {"column", SignalKind::kReplay}, {"resample", SignalKind::kReplay},
+      {"loop", SignalKind::kReplay},   {"fullScale", SignalKind::kReplay}};
   for (const auto& [key, owner] : kOwnKeys) {
     if (entry.contains(key) && kind != owner) {
       Fail(at + "." + key, owner == SignalKind::kSequence ? "belongs to \"sequence\" signals only"
@@ -232,11 +232,11 @@ BoardDescription ReadBoard(const json& value, const std::string& path, size_t in
                            const std::string& baseDirectory,
                            std::map<AnswerKey, int32_t>& answers) {
   const json& entry = ObjectAt(value, path);
-  RejectUnknownKeys(entry, path,
-                    {"serial", "name", "type", "revision", "manufactured", "version", "maxRate",
-                     "inputs", "gains", "ranges", "analogOutputs", "counters", "counterRate",
-                     "digitalPorts", "portWidth", "fifoCapacity", "signals", "answers",
-                     "loseSamples"});
+  RejectUnknownKeys(
+      entry, path,
+      {"serial", "name", "type", "revision", "manufactured", "version", "maxRate", "inputs",
+       "gains", "ranges", "analogOutputs", "counters", "counterRate", "digitalPorts", "portWidth",
+       "fifoCapacity", "signals", "answers", "loseSamples"});
   BoardDescription board;
   if (!entry.contains("serial")) Fail(path, "needs \"serial\"");
   board.serial = IntegerIn(entry["serial"], path + ".serial", 1, kLibrarySerial - 1);
@@ -309,7 +309,8 @@ BoardDescription ReadBoard(const json& value, const std::string& path, size_t in
   if (entry.contains("signals")) {
     ReadSignals(entry["signals"], path + ".signals", baseDirectory, board);
   }
-  if (entry.contains("loseSamples")) ReadLoss(entry["loseSamples"], path + ".loseSamples", board.loss);
+  if (entry.contains("loseSamples"))
+    ReadLoss(entry["loseSamples"], path + ".loseSamples", board.loss);
   if (entry.contains("answers")) {
     ReadAnswers(entry["answers"], path + ".answers", &board.serial, answers);
   }
@@ -323,7 +324,8 @@ WorldSpec ReadWorld(const json& root, const std::string& baseDirectory) {
   if (root.contains("library")) {
     const json& library = ObjectAt(root["library"], "library");
     RejectUnknownKeys(library, "library", {"version", "os", "name"});
-    if (library.contains("version")) ReadTriple(library["version"], "library.version", world.version);
+    if (library.contains("version"))
+      ReadTriple(library["version"], "library.version", world.version);
     if (library.contains("os")) world.operatingSystem = AnyInt32(library["os"], "library.os");
     if (library.contains("name")) {
       if (!library["name"].is_string()) Fail("library.name", "must be a string");
@@ -332,7 +334,8 @@ WorldSpec ReadWorld(const json& root, const std::string& baseDirectory) {
   }
   if (root.contains("boards")) {
     const json& boards = root["boards"];
-    if (!boards.is_array() || boards.size() > 64) Fail("boards", "must be an array of at most 64 boards");
+    if (!boards.is_array() || boards.size() > 64)
+      Fail("boards", "must be an array of at most 64 boards");
     std::set<int32_t> serials;
     for (size_t i = 0; i < boards.size(); ++i) {
       const std::string path = "boards[" + std::to_string(i) + "]";

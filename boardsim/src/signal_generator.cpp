@@ -72,7 +72,8 @@ int32_t SignalValue(const SignalSpec& signal, double seconds, uint64_t scanIndex
     if (!signal.replay || signal.replay->microvolts.empty()) return 0;
     if (!signal.resample || signal.replay->secondsPerSample <= 0.0) {
       const size_t size = signal.replay->microvolts.size();
-      const uint64_t index = signal.loop ? scanIndex % size : std::min<uint64_t>(scanIndex, size - 1);
+      const uint64_t index =
+          signal.loop ? scanIndex % size : std::min<uint64_t>(scanIndex, size - 1);
       return signal.replay->microvolts[static_cast<size_t>(index)];
     }
     return Saturate(ReplayAt(signal, seconds / signal.replay->secondsPerSample));

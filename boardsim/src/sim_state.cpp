@@ -223,7 +223,8 @@ int64_t TakeSamples(BoardState& board, int32_t* buffer, int64_t count) {
 
 int32_t InputValue(const BoardState& board, int32_t channel, double seconds, uint64_t scanIndex) {
   if (channel < 0 || static_cast<size_t>(channel) >= board.description.signals.size()) return 0;
-  const uint32_t seed = static_cast<uint32_t>(board.description.serial) * 131u + static_cast<uint32_t>(channel);
+  const uint32_t seed =
+      static_cast<uint32_t>(board.description.serial) * 131u + static_cast<uint32_t>(channel);
   return SignalValue(board.description.signals[static_cast<size_t>(channel)], seconds, scanIndex,
                      seed);
 }

@@ -34,15 +34,15 @@ struct AdScan {
   std::vector<int32_t> channels;
   std::vector<int32_t> gainCodes;
   int64_t samplesPerSecond = 0;
-  double scanRate = 0.0;    // scans per second
-  uint64_t accrued = 0;     // stream samples produced since the start
-  int64_t carry = 0;        // part of the next sample, in millionths
-  int64_t lastUs = 0;       // clock reading of the last accrual
+  double scanRate = 0.0;  // scans per second
+  uint64_t accrued = 0;   // stream samples produced since the start
+  int64_t carry = 0;      // part of the next sample, in millionths
+  int64_t lastUs = 0;     // clock reading of the last accrual
   std::deque<Segment> fifo;
-  int64_t waiting = 0;      // samples held in fifo
-  int32_t lostSamples = 0;  // query 105: samples dropped (saturating)
+  int64_t waiting = 0;        // samples held in fifo
+  int32_t lostSamples = 0;    // query 105: samples dropped (saturating)
   int32_t bufferOverrun = 0;  // query 107: 1 once the FIFO had to drop samples
-  bool lossDone = false;    // the board's injected sample loss has happened
+  bool lossDone = false;      // the board's injected sample loss has happened
 };
 
 struct CounterState {
@@ -69,11 +69,11 @@ struct FailRule {
 struct SimState {
   WorldSpec world;
   std::vector<BoardState> boards;
-  bool refusing = false;          // a profile failed: every VELQ_ call fails
-  std::string lastError;          // why, for VELQSIM_LastError
+  bool refusing = false;                   // a profile failed: every VELQ_ call fails
+  std::string lastError;                   // why, for VELQSIM_LastError
   std::map<AnswerKey, int32_t> overrides;  // VELQSIM_SetAnswer
   std::map<std::string, FailRule> failures;
-  std::map<int32_t, std::string> names;    // VELQSIM_SetBoardName
+  std::map<int32_t, std::string> names;  // VELQSIM_SetBoardName
   int32_t clockMode = kVelqSimRealTime;
   int64_t virtualUs = 0;
   bool feedPending = false;

@@ -46,9 +46,9 @@ bool GainCodeFits(const BoardDescription& description, int32_t code) {
   return range < description.rangeKinds.size() && gain < description.gainSpans.size();
 }
 
-int32_t Configure(BoardState& board, const int32_t* rateAddress, int32_t clockSource,
-                  int32_t mode, int32_t reserved, const int32_t* channels,
-                  const int32_t* gainCodes, int32_t count) {
+int32_t Configure(BoardState& board, const int32_t* rateAddress, int32_t clockSource, int32_t mode,
+                  int32_t reserved, const int32_t* channels, const int32_t* gainCodes,
+                  int32_t count) {
   const BoardDescription& description = board.description;
   if (rateAddress == nullptr || channels == nullptr || gainCodes == nullptr) return kNullPointer;
   if (board.scan.running) return kAdRunning;
@@ -111,8 +111,8 @@ int32_t ServeData(SimState& state, BoardState& board, int32_t* buffer, int32_t* 
   }
   if (state.feedPending) {
     state.feedPending = false;
-    const int32_t stored =
-        static_cast<int32_t>(std::min<size_t>(state.fedSamples.size(), static_cast<size_t>(wanted)));
+    const int32_t stored = static_cast<int32_t>(
+        std::min<size_t>(state.fedSamples.size(), static_cast<size_t>(wanted)));
     if (stored > 0) std::memcpy(buffer, state.fedSamples.data(), sizeof(int32_t) * stored);
     WriteInt(countAddress, state.fedDelivered);
     return stored;

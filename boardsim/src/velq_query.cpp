@@ -20,11 +20,26 @@ bool IsLibraryQuery(int32_t code) {
 
 bool IsBoardQuery(int32_t code) {
   switch (code) {
-    case kBoardType: case kRevision: case kDatePart12: case kDatePart13: case kDatePart14:
-    case kBoardVersionMajor: case kBoardVersionMinor: case kBoardVersionBuild:
-    case kMaxAdRate: case kAdState: case kOverrunA: case kOverrunB: case kSamplesWaiting:
-    case kGainCount: case kGainSpan: case kRangeCount: case kRangeKind:
-    case kAnalogOutputs: case kCounters: case kDigitalPorts:
+    case kBoardType:
+    case kRevision:
+    case kDatePart12:
+    case kDatePart13:
+    case kDatePart14:
+    case kBoardVersionMajor:
+    case kBoardVersionMinor:
+    case kBoardVersionBuild:
+    case kMaxAdRate:
+    case kAdState:
+    case kOverrunA:
+    case kOverrunB:
+    case kSamplesWaiting:
+    case kGainCount:
+    case kGainSpan:
+    case kRangeCount:
+    case kRangeKind:
+    case kAnalogOutputs:
+    case kCounters:
+    case kDigitalPorts:
       return true;
     default:
       return false;
@@ -40,11 +55,16 @@ int32_t SizeOf(const std::vector<int32_t>& table) { return static_cast<int32_t>(
 
 int32_t LibraryAnswer(SimState& state, int32_t code, int32_t param) {
   switch (code) {
-    case kVersionMajor: return state.world.version[0];
-    case kVersionMinor: return state.world.version[1];
-    case kVersionBuild: return state.world.version[2];
-    case kOperatingSystem: return state.world.operatingSystem;
-    case kBoardCount: return static_cast<int32_t>(state.boards.size());
+    case kVersionMajor:
+      return state.world.version[0];
+    case kVersionMinor:
+      return state.world.version[1];
+    case kVersionBuild:
+      return state.world.version[2];
+    case kOperatingSystem:
+      return state.world.operatingSystem;
+    case kBoardCount:
+      return static_cast<int32_t>(state.boards.size());
     case kBoardSerial:
       if (param < 0 || static_cast<size_t>(param) >= state.boards.size()) return kBadParameter;
       return state.boards[static_cast<size_t>(param)].description.serial;
@@ -56,28 +76,49 @@ int32_t LibraryAnswer(SimState& state, int32_t code, int32_t param) {
 int32_t BoardAnswer(SimState& state, BoardState& board, int32_t code, int32_t param) {
   const BoardDescription& description = board.description;
   switch (code) {
-    case kBoardType: return description.type;
-    case kRevision: return description.revision;
-    case kDatePart12: return description.manufactured[0];
-    case kDatePart13: return description.manufactured[1];
-    case kDatePart14: return description.manufactured[2];
-    case kBoardVersionMajor: return description.version[0];
-    case kBoardVersionMinor: return description.version[1];
-    case kBoardVersionBuild: return description.version[2];
-    case kMaxAdRate: return description.maxRate;
-    case kAdState: return board.scan.running ? tarnix::velq::kAdRunning : 0;
-    case kOverrunA: Settle(state, board); return board.scan.lostSamples;
-    case kOverrunB: Settle(state, board); return board.scan.bufferOverrun;
+    case kBoardType:
+      return description.type;
+    case kRevision:
+      return description.revision;
+    case kDatePart12:
+      return description.manufactured[0];
+    case kDatePart13:
+      return description.manufactured[1];
+    case kDatePart14:
+      return description.manufactured[2];
+    case kBoardVersionMajor:
+      return description.version[0];
+    case kBoardVersionMinor:
+      return description.version[1];
+    case kBoardVersionBuild:
+      return description.version[2];
+    case kMaxAdRate:
+      return description.maxRate;
+    case kAdState:
+      return board.scan.running ? tarnix::velq::kAdRunning : 0;
+    case kOverrunA:
+      Settle(state, board);
+      return board.scan.lostSamples;
+    case kOverrunB:
+      Settle(state, board);
+      return board.scan.bufferOverrun;
     case kSamplesWaiting:
       Settle(state, board);
       return static_cast<int32_t>(std::min<int64_t>(board.scan.waiting, INT32_MAX));
-    case kGainCount: return SizeOf(description.gainSpans);
-    case kGainSpan: return TableEntry(description.gainSpans, param);
-    case kRangeCount: return SizeOf(description.rangeKinds);
-    case kRangeKind: return TableEntry(description.rangeKinds, param);
-    case kAnalogOutputs: return description.analogOutputs;
-    case kCounters: return description.counters;
-    case kDigitalPorts: return description.digitalPorts;
+    case kGainCount:
+      return SizeOf(description.gainSpans);
+    case kGainSpan:
+      return TableEntry(description.gainSpans, param);
+    case kRangeCount:
+      return SizeOf(description.rangeKinds);
+    case kRangeKind:
+      return TableEntry(description.rangeKinds, param);
+    case kAnalogOutputs:
+      return description.analogOutputs;
+    case kCounters:
+      return description.counters;
+    case kDigitalPorts:
+      return description.digitalPorts;
     default:
       return IsLibraryQuery(code) ? kWrongTarget : kUnknownQuery;
   }

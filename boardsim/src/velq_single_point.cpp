@@ -13,9 +13,7 @@ namespace {
 
 void WriteInt(int32_t* address, int32_t value) { std::memcpy(address, &value, sizeof value); }
 
-bool InTable(int32_t index, size_t size) {
-  return index >= 0 && static_cast<size_t>(index) < size;
-}
+bool InTable(int32_t index, size_t size) { return index >= 0 && static_cast<size_t>(index) < size; }
 
 uint32_t PortMask(const BoardDescription& description) {
   return description.portWidth >= 32 ? 0xFFFFFFFFu : (uint32_t{1} << description.portWidth) - 1u;
@@ -60,7 +58,8 @@ extern "C" TARNIX_EXPORT int32_t TARNIX_WINAPI VELQ_DioWrite(int32_t serial, int
   const int32_t result = WithBoard(state, "VELQ_DioWrite", serial, [&](BoardState& board) {
     if (!InTable(port, board.ports.size())) return int32_t{kBadPort};
     // Like a real port, bits beyond its width are not driven.
-    board.ports[static_cast<size_t>(port)] = static_cast<uint32_t>(value) & PortMask(board.description);
+    board.ports[static_cast<size_t>(port)] =
+        static_cast<uint32_t>(value) & PortMask(board.description);
     return int32_t{kOk};
   });
   state.log.Add("VELQ_DioWrite(%d, %d, %d) = %d", serial, port, value, result);

@@ -14,9 +14,9 @@ namespace velqsim {
 namespace {
 
 constexpr const char* kVelqFunctions[] = {
-    "VELQ_Query",   "VELQ_StrBoardName", "VELQ_StrError", "VELQ_ADConfig",
-    "VELQ_ADStart", "VELQ_ADStop",       "VELQ_ADGetData", "VELQ_DAWrite",
-    "VELQ_DioWrite", "VELQ_CTWrite",     "VELQ_DioRead",   "VELQ_CTRead",
+    "VELQ_Query",    "VELQ_StrBoardName", "VELQ_StrError",  "VELQ_ADConfig",
+    "VELQ_ADStart",  "VELQ_ADStop",       "VELQ_ADGetData", "VELQ_DAWrite",
+    "VELQ_DioWrite", "VELQ_CTWrite",      "VELQ_DioRead",   "VELQ_CTRead",
 };
 
 bool IsVelqFunction(const char* name) {
@@ -124,8 +124,8 @@ VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_AdvanceClock(int64_t microseconds) {
   if (microseconds < 0) return kBadParameter;
   auto lock = Lock();
   SimState& state = State();
-  state.virtualUs = microseconds > INT64_MAX - state.virtualUs ? INT64_MAX
-                                                               : state.virtualUs + microseconds;
+  state.virtualUs =
+      microseconds > INT64_MAX - state.virtualUs ? INT64_MAX : state.virtualUs + microseconds;
   if (state.clockMode == kVelqSimVirtual) SettleAll(state);
   return kOk;
 }
@@ -199,8 +199,8 @@ VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SetSignal(int32_t serial, int32_t chan
   return kOk;
 }
 
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SignalAt(int32_t serial, int32_t channel,
-                                                   double seconds, int32_t* microvolts) {
+VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SignalAt(int32_t serial, int32_t channel, double seconds,
+                                                   int32_t* microvolts) {
   if (microvolts == nullptr) return kNullPointer;
   auto lock = Lock();
   BoardState* board = FindBoard(State(), serial);

@@ -1,9 +1,9 @@
 #include "acquire/convert.h"
 
+#include <libdivide.h>
+
 #include <cstring>
 #include <initializer_list>
-
-#include <libdivide.h>
 
 #include "acquire/convert_kernels.h"
 #include "acquire/float_to_int.h"

@@ -15,12 +15,11 @@ namespace tarnix::convert_detail {
 // (`shortForm` true): `multiplier` = floor(2^shift / divisor) + 1 with
 // 32 <= shift <= 47 and 2^shift > max(|lowLimit|, |highLimit|) * divisor,
 // multiplier < 2^31 (32 or 40 where those qualify: the low 16 bits of the
-// quotient are then two whole bytes of the product). For every clamped reading x, floor(x * multiplier /
-// 2^shift) is the truncated quotient, less 1 when x is negative: the error
-// x * (multiplier * divisor - 2^shift) / 2^shift is below 1/divisor in
-// magnitude, positive for positive x, negative for negative x. The quotients
-// of the limits (`lowCode`, `highCode`) bound every code of the block, so a
-// saturating pack keeps them exactly and codes can be clamped after the
+// quotient are then two whole bytes of the product). For every clamped reading x, floor(x *
+// multiplier / 2^shift) is the truncated quotient, less 1 when x is negative: the error x *
+// (multiplier * divisor - 2^shift) / 2^shift is below 1/divisor in magnitude, positive for positive
+// x, negative for negative x. The quotients of the limits (`lowCode`, `highCode`) bound every code
+// of the block, so a saturating pack keeps them exactly and codes can be clamped after the
 // division.
 struct DivisionMagic {
   int32_t magic;

@@ -1,10 +1,10 @@
 // ConvertSamples kernel for AVX2: 16 samples per step.
+#include <immintrin.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <type_traits>
-
-#include <immintrin.h>
 
 #include "acquire/convert_kernels.h"
 
@@ -28,9 +28,8 @@ namespace tarnix::convert_detail {
 
 namespace {
 
-inline __m256i ClampAndDivide(__m256i value, __m256i low,
-                                                               __m256i high,
-                                                               const libdivide::libdivide_s32_t* divider) {
+inline __m256i ClampAndDivide(__m256i value, __m256i low, __m256i high,
+                              const libdivide::libdivide_s32_t* divider) {
   // Valid because low <= high: min first, then max.
   value = _mm256_max_epi32(_mm256_min_epi32(value, high), low);
   const __m256i quotient = libdivide::libdivide_s32_do_vector(value, divider);
@@ -44,8 +43,7 @@ inline __m256i ClampAndDivide(__m256i value, __m256i low,
 // the codes of 8 clamped readings, in order, into the low 8 bytes of each
 // 128-bit lane. The truncation fix (1 more for negative readings) waits
 // for the codes.
-inline __m256i FloorCodes(__m256i value, __m256i multiplier, __m256i evenBytes,
-                          __m256i oddBytes) {
+inline __m256i FloorCodes(__m256i value, __m256i multiplier, __m256i evenBytes, __m256i oddBytes) {
   const __m256i even = _mm256_mul_epi32(value, multiplier);
   const __m256i odd = _mm256_mul_epi32(_mm256_shuffle_epi32(value, 0xB1), multiplier);
   return _mm256_or_si256(_mm256_shuffle_epi8(even, evenBytes), _mm256_shuffle_epi8(odd, oddBytes));
@@ -97,9 +95,8 @@ void ConvertShort(const int32_t* raw, int16_t* codes, uint32_t count, int32_t lo
 
 }  // namespace
 
-void ConvertAvx2(const int32_t* raw, int16_t* codes,
-                                                 uint32_t count, int32_t lowLimit,
-                                                 int32_t highLimit, const DivisionMagic& magic) {
+void ConvertAvx2(const int32_t* raw, int16_t* codes, uint32_t count, int32_t lowLimit,
+                 int32_t highLimit, const DivisionMagic& magic) {
   if (magic.shortForm && magic.shift % 8 == 0) {
     ConvertShort(raw, codes, count, lowLimit, highLimit, magic);
     return;

@@ -1,11 +1,11 @@
 // ConvertSamples kernel for AVX-512 (foundation set only): 32 samples per
 // step.
+#include <immintrin.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <type_traits>
-
-#include <immintrin.h>
 
 #include "acquire/convert_kernels.h"
 
@@ -34,9 +34,8 @@ namespace tarnix::convert_detail {
 
 namespace {
 
-inline __m256i ConvertVector(__m512i value, __m512i low,
-                                                                 __m512i high,
-                                                                 const libdivide::libdivide_s32_t* divider) {
+inline __m256i ConvertVector(__m512i value, __m512i low, __m512i high,
+                             const libdivide::libdivide_s32_t* divider) {
   // Valid because low <= high: min first, then max.
   value = _mm512_max_epi32(_mm512_min_epi32(value, high), low);
   // The narrowing move keeps the low 16 bits of each quotient.
@@ -86,10 +85,8 @@ void ConvertShort(const int32_t* raw, int16_t* codes, uint32_t count, int32_t lo
 
 }  // namespace
 
-void ConvertAvx512(const int32_t* raw, int16_t* codes,
-                                                     uint32_t count, int32_t lowLimit,
-                                                     int32_t highLimit,
-                                                     const DivisionMagic& magic) {
+void ConvertAvx512(const int32_t* raw, int16_t* codes, uint32_t count, int32_t lowLimit,
+                   int32_t highLimit, const DivisionMagic& magic) {
   if (magic.shortForm) {
     ConvertShort(raw, codes, count, lowLimit, highLimit, magic);
     return;

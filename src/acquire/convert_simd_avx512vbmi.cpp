@@ -7,9 +7,9 @@
 // order: no shifts, merge, pack or lane permute. Fewer operations than the
 // shifting short form (convert_simd_avx512.cpp), which runs the other
 // short-form blocks.
-#include <cstdint>
-
 #include <immintrin.h>
+
+#include <cstdint>
 
 #include "acquire/convert_kernels.h"
 
@@ -18,7 +18,8 @@
 
 // One pragma for the whole file, so the helper inlines into the kernel.
 #if defined(__clang__)  // clang takes the same per-file target this way
-#pragma clang attribute push(__attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi"))), apply_to = function)
+#pragma clang attribute push(__attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi"))), \
+                             apply_to = function)
 #else
 #pragma GCC push_options
 #pragma GCC target("avx512f,avx512bw,avx512vl,avx512vbmi")
@@ -47,8 +48,7 @@ __m512i CodeBytes(int first) {
 // negative readings; the low 16 bits of both are what the codes keep.
 inline __m256i Codes(const int32_t* raw, __m512i low, __m512i high, __m512i multiplier,
                      __m512i bytes) {
-  const __m512i value =
-      _mm512_max_epi32(_mm512_min_epi32(_mm512_loadu_si512(raw), high), low);
+  const __m512i value = _mm512_max_epi32(_mm512_min_epi32(_mm512_loadu_si512(raw), high), low);
   const __m512i even = _mm512_mul_epi32(value, multiplier);
   const __m512i odd = _mm512_mul_epi32(_mm512_shuffle_epi32(value, _MM_PERM_CDAB), multiplier);
   const __m256i floor = _mm512_castsi512_si256(_mm512_permutex2var_epi8(even, bytes, odd));

@@ -10,9 +10,9 @@
 // 32-bit reading and 16-bit divisor. A quotient that is not whole lies at
 // least 1/|divisor| >= 2^-15 from the next whole number, so truncation
 // gives exactly the integer quotient.
-#include <cstdint>
-
 #include <immintrin.h>
+
+#include <cstdint>
 
 #include "acquire/convert_kernels.h"
 

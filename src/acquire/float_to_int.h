@@ -32,7 +32,9 @@ inline int32_t TruncateToInt32(double value) {
 }
 
 // Low 32 bits of a 64-bit value, as a two's-complement number.
-inline uint32_t LowBits32(int64_t value) { return static_cast<uint32_t>(static_cast<uint64_t>(value)); }
+inline uint32_t LowBits32(int64_t value) {
+  return static_cast<uint32_t>(static_cast<uint64_t>(value));
+}
 
 // Low 16 bits of a 32-bit value, as a signed 16-bit number.
 inline int16_t LowBits16(int32_t value) {

@@ -25,9 +25,7 @@ constexpr int32_t kErrWrongRate = -102;
 constexpr int32_t kErrNoChannel = -103;
 constexpr int32_t kErrWrongBlockSize = -104;
 
-bool AdRunning() {
-  return VELQ_Query(g_state.serialNo, velq::kAdState, 0) == velq::kAdRunning;
-}
+bool AdRunning() { return VELQ_Query(g_state.serialNo, velq::kAdState, 0) == velq::kAdRunning; }
 
 // Library status s is kept as s - 200, wrapping like the 32-bit original.
 int32_t LibraryErrorCode(int32_t status) {
@@ -121,15 +119,15 @@ int32_t StartAD() {
   TraceF<100>("TARNIX - StartAD - Range = %ld\n", static_cast<long>(s.range));
   // Every channel runs with the same range and gain; the code is formed on
   // unsigned bits so any stored index shifts without overflow.
-  const int32_t gainCode = static_cast<int32_t>((static_cast<uint32_t>(s.range) << 8) |
-                                                static_cast<uint32_t>(s.gain));
+  const int32_t gainCode =
+      static_cast<int32_t>((static_cast<uint32_t>(s.range) << 8) | static_cast<uint32_t>(s.gain));
   for (int32_t i = 0; i < s.channelCount; ++i) {
     TraceF<100>("TARNIX - StartAD - Channel = %ld\n", static_cast<long>(s.channelNumbers[i]));
     s.channelList[i] = s.channelNumbers[i];
     s.gainCodes[i] = gainCode;
   }
-  s.rateArgument = RateArgument(record.get<double>(TARNIX_RECORD(sampleRate)), s.mode,
-                                s.channelCount);
+  s.rateArgument =
+      RateArgument(record.get<double>(TARNIX_RECORD(sampleRate)), s.mode, s.channelCount);
   const int32_t configured = VELQ_ADConfig(s.serialNo, &s.rateArgument, s.clockSource, s.mode, 0,
                                            s.channelList, s.gainCodes, s.channelCount);
   if (configured < 0) {

@@ -19,34 +19,29 @@ int32_t TARNIX_WINAPI VELQ_StrBoardName(int32_t serial, char* text);
 // Message text for a library status into a buffer of kErrorTextBytes bytes.
 int32_t TARNIX_WINAPI VELQ_StrError(int32_t status, char* text);
 // Configures the analog-input scan. reserved is always 0.
-int32_t TARNIX_WINAPI VELQ_ADConfig(int32_t serial, int32_t* rate,
-                                    int32_t clockSource, int32_t mode,
-                                    int32_t reserved, int32_t* channelList,
+int32_t TARNIX_WINAPI VELQ_ADConfig(int32_t serial, int32_t* rate, int32_t clockSource,
+                                    int32_t mode, int32_t reserved, int32_t* channelList,
                                     int32_t* gainCodes, int32_t channelCount);
 int32_t TARNIX_WINAPI VELQ_ADStart(int32_t serial);
 int32_t TARNIX_WINAPI VELQ_ADStop(int32_t serial);
 // Stores up to *count signed 32-bit microvolt samples at buffer and may store
 // the number delivered in *count. count may be unaligned (it points into the
 // packed host record); the library must access it bytewise.
-int32_t TARNIX_WINAPI VELQ_ADGetData(int32_t serial, int32_t* buffer,
-                                     int32_t* count);
-int32_t TARNIX_WINAPI VELQ_DAWrite(int32_t serial, int32_t channel,
-                                   int32_t microvolts);
+int32_t TARNIX_WINAPI VELQ_ADGetData(int32_t serial, int32_t* buffer, int32_t* count);
+int32_t TARNIX_WINAPI VELQ_DAWrite(int32_t serial, int32_t channel, int32_t microvolts);
 int32_t TARNIX_WINAPI VELQ_DioWrite(int32_t serial, int32_t port, int32_t value);
-int32_t TARNIX_WINAPI VELQ_CTWrite(int32_t serial, int32_t counter,
-                                   int32_t value);
+int32_t TARNIX_WINAPI VELQ_CTWrite(int32_t serial, int32_t counter, int32_t value);
 int32_t TARNIX_WINAPI VELQ_DioRead(int32_t serial, int32_t port, int32_t* value);
-int32_t TARNIX_WINAPI VELQ_CTRead(int32_t serial, int32_t counter,
-                                  int32_t* value);
+int32_t TARNIX_WINAPI VELQ_CTRead(int32_t serial, int32_t counter, int32_t* value);
 
 }  // extern "C"
 
 namespace tarnix::velq {
 
 inline constexpr int32_t kLibrarySerial = 1000000000;  // the library itself
-inline constexpr int kBoardNameBytes = 40;   // VELQ_StrBoardName buffer
-inline constexpr int kErrorTextBytes = 80;   // VELQ_StrError buffer
-inline constexpr int32_t kStatusToErrorCode = -200;  // errorCode = status - 200
+inline constexpr int kBoardNameBytes = 40;             // VELQ_StrBoardName buffer
+inline constexpr int kErrorTextBytes = 80;             // VELQ_StrError buffer
+inline constexpr int32_t kStatusToErrorCode = -200;    // errorCode = status - 200
 
 // Query codes; parameter 0 unless stated.
 enum Query : int32_t {

@@ -18,13 +18,13 @@ namespace tarnix {
 
 // One analog input or output (40 bytes).
 struct ChannelEntry {
-  double maxValue;           // upper end of the range, volts
-  double minValue;           // lower end of the range, volts
-  int32_t fullScaleCode;     // 4095 for inputs, 65535 for outputs
-  int16_t entryFlags;        // 0
-  int16_t entryType;         // 1 analog input, 6 analog output
-  uint8_t unused24[8];       // only ever cleared
-  int16_t extraWords[4];     // 0
+  double maxValue;        // upper end of the range, volts
+  double minValue;        // lower end of the range, volts
+  int32_t fullScaleCode;  // 4095 for inputs, 65535 for outputs
+  int16_t entryFlags;     // 0
+  int16_t entryType;      // 1 analog input, 6 analog output
+  uint8_t unused24[8];    // only ever cleared
+  int16_t extraWords[4];  // 0
 };
 
 // One digital port in the first port table (12 bytes).
@@ -47,8 +47,8 @@ struct PortEntryB {
 // Per analog input, after the request fields (14 bytes; only the first word
 // is the module's).
 struct AdChannelExtra {
-  int16_t extraWord;       // 0
-  uint8_t hostBytes[12];   // the host's; never touched
+  int16_t extraWord;      // 0
+  uint8_t hostBytes[12];  // the host's; never touched
 };
 
 inline constexpr int kAdChannelCapacity = 512;
@@ -58,32 +58,32 @@ inline constexpr int kCounterAreaBytes = 256;
 inline constexpr int kAdChannelExtrasUsed = 8;  // the module uses at most 8
 
 struct DeviceRecord {
-  int16_t structVersion;                       // 0: must be 17
+  int16_t structVersion;  // 0: must be 17
   uint8_t gap2[2];
-  int32_t errorCode;                           // 4: last failure of an export
-  char driverName[60];                         // 8: string 1
-  char boardName[20];                          // 68
-  int32_t capabilities;                        // 88: 0x2000 / 0x203C
+  int32_t errorCode;     // 4: last failure of an export
+  char driverName[60];   // 8: string 1
+  char boardName[20];    // 68
+  int32_t capabilities;  // 88: 0x2000 / 0x203C
   uint8_t gap92[2];
-  int16_t initWord;                            // 94: 2 after initialisation
-  char apiVersionText[40];                     // 96: "%d.%d.%d"
-  char boardVersionText[40];                   // 136: "%d.%d.%d"
+  int16_t initWord;           // 94: 2 after initialisation
+  char apiVersionText[40];    // 96: "%d.%d.%d"
+  char boardVersionText[40];  // 136: "%d.%d.%d"
   uint8_t gap176[20];
-  char helpFileName[20];                       // 196: string 5
-  int16_t descWord;                            // 216: 1000 with a board
-  double minSampleRate;                        // 218
-  double maxSampleRate;                        // 226
-  double minSampleRate2;                       // 234
-  double maxSampleRate2;                       // 242
+  char helpFileName[20];  // 196: string 5
+  int16_t descWord;       // 216: 1000 with a board
+  double minSampleRate;   // 218
+  double maxSampleRate;   // 226
+  double minSampleRate2;  // 234
+  double maxSampleRate2;  // 242
   uint8_t gap250[64];
-  int16_t adChannelCount;                      // 314
-  int16_t portCountA;                          // 316
-  int16_t counterCount;                        // 318
-  int16_t daChannelCount;                      // 320
-  int16_t portCountB;                          // 322
+  int16_t adChannelCount;  // 314
+  int16_t portCountA;      // 316
+  int16_t counterCount;    // 318
+  int16_t daChannelCount;  // 320
+  int16_t portCountB;      // 322
   uint8_t gap324[2];
-  int16_t auxCount;                            // 326
-  int16_t indexList[10];                       // 328
+  int16_t auxCount;       // 326
+  int16_t indexList[10];  // 328
   uint8_t gap348[44];
   ChannelEntry adChannels[kAdChannelCapacity];  // 392
   PortEntryA portsA[kPortCapacity];             // 20872
@@ -91,23 +91,23 @@ struct DeviceRecord {
   ChannelEntry daChannels[kDaChannelCapacity];  // 21512
   PortEntryB portsB[kPortCapacity];             // 22792
   uint8_t gap23112[1164];
-  int16_t descFlag;                            // 24276
-  int32_t descCode;                            // 24278: always 7
+  int16_t descFlag;  // 24276
+  int32_t descCode;  // 24278: always 7
   uint8_t gap24282[4];
-  double sampleRate;                           // 24286: requested rate, Hz
-  uint32_t factorA;                            // 24294
+  double sampleRate;  // 24286: requested rate, Hz
+  uint32_t factorA;   // 24294
   uint8_t gap24298[4];
-  uint32_t factorB;                            // 24302
-  uint32_t factorC;                            // 24306
+  uint32_t factorB;  // 24302
+  uint32_t factorC;  // 24306
   uint8_t gap24310[4];
-  uint16_t adChannelMask;                      // 24314: bit i = input i
+  uint16_t adChannelMask;  // 24314: bit i = input i
   uint8_t gap24316[66];
-  int32_t unsupportedSettings[3];              // 24382: each must be 0
+  int32_t unsupportedSettings[3];  // 24382: each must be 0
   uint8_t gap24394[132];
-  int32_t otherSelections[4];                  // 24526
+  int32_t otherSelections[4];  // 24526
   uint8_t gap24542[8];
-  int32_t bufferSize;                          // 24550: host buffer, samples
-  int32_t blockSize;                           // 24554: samples per block
+  int32_t bufferSize;  // 24550: host buffer, samples
+  int32_t blockSize;   // 24554: samples per block
   uint8_t gap24558[20];
   AdChannelExtra adChannelExtras[kAdChannelExtrasUsed];  // 24578
 };
@@ -171,8 +171,9 @@ static_assert(offsetof(DeviceRecord, bufferSize) == 24550);
 static_assert(offsetof(DeviceRecord, blockSize) == 24554);
 static_assert(offsetof(DeviceRecord, adChannelExtras) == 24578);
 // With 8 analog inputs the last byte the module touches is 24677.
-static_assert(offsetof(DeviceRecord, adChannelExtras) +
-                  7 * sizeof(AdChannelExtra) + sizeof(int16_t) - 1 == 24677);
+static_assert(offsetof(DeviceRecord, adChannelExtras) + 7 * sizeof(AdChannelExtra) +
+                  sizeof(int16_t) - 1 ==
+              24677);
 static_assert(std::is_trivially_copyable_v<DeviceRecord>);
 
 inline constexpr int16_t kHostStructVersion = 17;
@@ -206,9 +207,7 @@ class RecordRef {
     std::memcpy(base_ + offset, &value, sizeof value);
   }
 
-  void clear(std::size_t offset, std::size_t bytes) const {
-    std::memset(base_ + offset, 0, bytes);
-  }
+  void clear(std::size_t offset, std::size_t bytes) const { std::memset(base_ + offset, 0, bytes); }
 
   // Bounded text copy of exactly `width` bytes: the text up to its
   // terminator, the rest zero-filled; a text of `width` characters or more

@@ -37,9 +37,7 @@ int32_t TARNIX_WINAPI DRV_WriteDigitalOutput(int32_t port, int32_t value) {
 int32_t TARNIX_WINAPI DRV_WriteCounterOutput(int32_t counter, int32_t value) {
   return tarnix::WriteCounterOutput(counter, value);
 }
-int32_t TARNIX_WINAPI DRV_ReadDigitalInput(int32_t port) {
-  return tarnix::ReadDigitalInput(port);
-}
+int32_t TARNIX_WINAPI DRV_ReadDigitalInput(int32_t port) { return tarnix::ReadDigitalInput(port); }
 int32_t TARNIX_WINAPI DRV_ReadCounterInput(int32_t counter) {
   return tarnix::ReadCounterInput(counter);
 }
@@ -58,18 +56,17 @@ int32_t TARNIX_WINAPI DRV_ShowDialog(int32_t selector, int32_t) {
 }
 
 int32_t TARNIX_WINAPI DRV_NewWorksheet() { return tarnix::NewWorksheet(); }
-int32_t TARNIX_WINAPI DRV_LoadWorksheet(const char* name) {
-  return tarnix::LoadWorksheet(name);
-}
-int32_t TARNIX_WINAPI DRV_SaveWorksheet(const char* name) {
-  return tarnix::SaveWorksheet(name);
-}
+int32_t TARNIX_WINAPI DRV_LoadWorksheet(const char* name) { return tarnix::LoadWorksheet(name); }
+int32_t TARNIX_WINAPI DRV_SaveWorksheet(const char* name) { return tarnix::SaveWorksheet(name); }
 
 }  // extern "C"
 
-TARNIX_EXPORT_ALIAS(int32_t, DRV_SetAnalogOutputBufferMode, (int32_t, int32_t, int32_t), DRV_SetScanList)
-TARNIX_EXPORT_ALIAS(int32_t, DRV_SetCounterOutputBufferMode, (int32_t, int32_t, int32_t), DRV_SetScanList)
-TARNIX_EXPORT_ALIAS(int32_t, DRV_SetDigitalOutputBufferMode, (int32_t, int32_t, int32_t), DRV_SetScanList)
+TARNIX_EXPORT_ALIAS(int32_t, DRV_SetAnalogOutputBufferMode, (int32_t, int32_t, int32_t),
+                    DRV_SetScanList)
+TARNIX_EXPORT_ALIAS(int32_t, DRV_SetCounterOutputBufferMode, (int32_t, int32_t, int32_t),
+                    DRV_SetScanList)
+TARNIX_EXPORT_ALIAS(int32_t, DRV_SetDigitalOutputBufferMode, (int32_t, int32_t, int32_t),
+                    DRV_SetScanList)
 TARNIX_EXPORT_ALIAS(int32_t, DRV_AdvanceCounterOutputBuf, (), DRV_AdvanceAnalogOutputBuf)
 TARNIX_EXPORT_ALIAS(int32_t, DRV_AdvanceDigitalOutputBuf, (), DRV_AdvanceAnalogOutputBuf)
 TARNIX_EXPORT_ALIAS(int32_t, DRV_GetAnalogOutputStatus, (), DRV_AdvanceAnalogOutputBuf)

@@ -39,14 +39,22 @@ bool LibraryVersionAccepted() {
 // String id explaining a code the module itself stored.
 unsigned MessageForCode(int32_t code) {
   switch (code) {
-    case -104: return IDS_WRONG_BLOCK_SIZE;
-    case -103: return IDS_NO_CHANNEL;
-    case -102: return IDS_WRONG_RATE;
-    case -101: return IDS_NOT_SUPPORTED;
-    case -100: return IDS_AD_BUSY;
-    case 16: return IDS_RATE_CHANGED;
-    case 17: return IDS_CHANNELS_CHANGED;
-    default: return IDS_UNKNOWN_ERROR;
+    case -104:
+      return IDS_WRONG_BLOCK_SIZE;
+    case -103:
+      return IDS_NO_CHANNEL;
+    case -102:
+      return IDS_WRONG_RATE;
+    case -101:
+      return IDS_NOT_SUPPORTED;
+    case -100:
+      return IDS_AD_BUSY;
+    case 16:
+      return IDS_RATE_CHANGED;
+    case 17:
+      return IDS_CHANNELS_CHANGED;
+    default:
+      return IDS_UNKNOWN_ERROR;
   }
 }
 

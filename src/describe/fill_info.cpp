@@ -43,14 +43,14 @@ void CopyBoardName(RecordRef record, int32_t serial, char (&text)[kTextBufferByt
 }
 
 // "%d.%d.%d" from three answers asked build first, then minor, then major.
-void CopyVersionText(RecordRef record, std::size_t offset, std::size_t width,
-                     int32_t serial, int32_t majorCode, int32_t minorCode,
-                     int32_t buildCode, char (&text)[kTextBufferBytes]) {
+void CopyVersionText(RecordRef record, std::size_t offset, std::size_t width, int32_t serial,
+                     int32_t majorCode, int32_t minorCode, int32_t buildCode,
+                     char (&text)[kTextBufferBytes]) {
   int32_t build = Ask(serial, buildCode);
   int32_t minor = Ask(serial, minorCode);
   int32_t major = Ask(serial, majorCode);
-  std::snprintf(text, sizeof text, "%d.%d.%d", static_cast<int>(major),
-                static_cast<int>(minor), static_cast<int>(build));
+  std::snprintf(text, sizeof text, "%d.%d.%d", static_cast<int>(major), static_cast<int>(minor),
+                static_cast<int>(build));
   record.setText(offset, width, text);
 }
 
@@ -70,8 +70,7 @@ InputLimits InputRangeLimits(int32_t range, int32_t spanMillivolts) {
   return {static_cast<double>(volts), static_cast<double>(-volts)};
 }
 
-void SetRates(RecordRef record, double minRate, double maxRate, double minRate2,
-              double maxRate2) {
+void SetRates(RecordRef record, double minRate, double maxRate, double minRate2, double maxRate2) {
   record.set<double>(TARNIX_RECORD(minSampleRate), minRate);
   record.set<double>(TARNIX_RECORD(maxSampleRate), maxRate);
   record.set<double>(TARNIX_RECORD(minSampleRate2), minRate2);
@@ -130,8 +129,7 @@ void FillInfoBoard() {
 
   const uint16_t adCount = s.range == 1 ? 4 : 8;
   const uint16_t daCount = StoreTableCount(record, TARNIX_RECORD(daChannelCount),
-                                           Ask(serial, velq::kAnalogOutputs),
-                                           kDaChannelCapacity);
+                                           Ask(serial, velq::kAnalogOutputs), kDaChannelCapacity);
   const uint16_t portCountA = StoreTableCount(record, TARNIX_RECORD(portCountA),
                                               Ask(serial, velq::kDigitalPorts), kPortCapacity);
   const uint16_t portCountB = StoreTableCount(record, TARNIX_RECORD(portCountB),
@@ -162,9 +160,9 @@ void FillInfoBoard() {
   CopyVersionText(record, TARNIX_RECORD(apiVersionText), sizeof(DeviceRecord::apiVersionText),
                   velq::kLibrarySerial, velq::kVersionMajor, velq::kVersionMinor,
                   velq::kVersionBuild, text);
-  CopyVersionText(record, TARNIX_RECORD(boardVersionText),
-                  sizeof(DeviceRecord::boardVersionText), serial, velq::kBoardVersionMajor,
-                  velq::kBoardVersionMinor, velq::kBoardVersionBuild, text);
+  CopyVersionText(record, TARNIX_RECORD(boardVersionText), sizeof(DeviceRecord::boardVersionText),
+                  serial, velq::kBoardVersionMajor, velq::kBoardVersionMinor,
+                  velq::kBoardVersionBuild, text);
 
   // Straight into the record: bytes after the terminator stay as they were.
   static_assert(sizeof(DeviceRecord::helpFileName) == kHelpFileLimit);

@@ -43,8 +43,7 @@ void ClearDescriptionTables(RecordRef record) {
   record.clear(TARNIX_RECORD(portsB), sizeof(DeviceRecord::portsB));
 }
 
-uint16_t StoreTableCount(RecordRef record, std::size_t countOffset, int32_t answer,
-                         int capacity) {
+uint16_t StoreTableCount(RecordRef record, std::size_t countOffset, int32_t answer, int capacity) {
   const uint16_t count = Bounded(static_cast<uint16_t>(answer), capacity);
   record.set<int16_t>(countOffset, static_cast<int16_t>(count));
   return count;
@@ -56,8 +55,7 @@ void FillAnalogInputs(RecordRef record, uint16_t count, double maxValue, double 
     record.set<double>(AdEntry(i, TARNIX_OFFSET(ChannelEntry, maxValue)), maxValue);
     record.set<double>(AdEntry(i, TARNIX_OFFSET(ChannelEntry, minValue)), minValue);
     record.set<int32_t>(AdEntry(i, TARNIX_OFFSET(ChannelEntry, fullScaleCode)), kAdFullScale);
-    record.set<int16_t>(AdEntry(i, TARNIX_OFFSET(ChannelEntry, entryType)),
-                        kEntryTypeAnalogInput);
+    record.set<int16_t>(AdEntry(i, TARNIX_OFFSET(ChannelEntry, entryType)), kEntryTypeAnalogInput);
   }
 }
 
@@ -68,8 +66,7 @@ void FillAnalogOutputs(RecordRef record, uint16_t count) {
     record.set<double>(DaEntry(i, TARNIX_OFFSET(ChannelEntry, minValue)), kDaMin);
     record.set<int32_t>(DaEntry(i, TARNIX_OFFSET(ChannelEntry, fullScaleCode)), kDaFullScale);
     record.set<int16_t>(DaEntry(i, TARNIX_OFFSET(ChannelEntry, entryFlags)), 0);
-    record.set<int16_t>(DaEntry(i, TARNIX_OFFSET(ChannelEntry, entryType)),
-                        kEntryTypeAnalogOutput);
+    record.set<int16_t>(DaEntry(i, TARNIX_OFFSET(ChannelEntry, entryType)), kEntryTypeAnalogOutput);
     record.clear(DaEntry(i, TARNIX_OFFSET(ChannelEntry, extraWords)),
                  sizeof(ChannelEntry::extraWords));
   }

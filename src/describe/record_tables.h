@@ -19,8 +19,7 @@ void ClearDescriptionTables(RecordRef record);
 // negative answer becomes a large count) and clipped to the capacity; the
 // stored count is the clipped one, so the record never promises entries the
 // table cannot hold.
-uint16_t StoreTableCount(RecordRef record, std::size_t countOffset, int32_t answer,
-                         int capacity);
+uint16_t StoreTableCount(RecordRef record, std::size_t countOffset, int32_t answer, int capacity);
 
 // Fill the first `count` entries (at most the table's capacity).
 void FillAnalogInputs(RecordRef record, uint16_t count, double maxValue, double minValue);

@@ -52,15 +52,14 @@ inline constexpr int kComboNone = -1;               // CB_ERR: no selection
 
 // A dialog procedure: answers nonzero when it handled the message. The
 // convention matches the system's, so the Windows backend hands it on as is.
-using DialogProc = intptr_t(TARNIX_WINAPI*)(WindowHandle dialog, uint32_t message,
-                                            uintptr_t wparam, intptr_t lparam);
+using DialogProc = intptr_t(TARNIX_WINAPI*)(WindowHandle dialog, uint32_t message, uintptr_t wparam,
+                                            intptr_t lparam);
 
 // Runs dialog template `templateId` of `module` modally, owned by `owner`,
 // driven by `proc`; returns the result given to EndDialog, or -1 when the
 // dialog could not be created. The calling thread waits in the dialog's modal
 // loop until then.
-intptr_t RunDialog(ModuleHandle module, int templateId, WindowHandle owner,
-                   DialogProc proc);
+intptr_t RunDialog(ModuleHandle module, int templateId, WindowHandle owner, DialogProc proc);
 
 // Closes the dialog with `result` once the current message has been handled.
 void EndDialog(WindowHandle dialog, intptr_t result);
@@ -103,11 +102,11 @@ uint32_t GlobalBlockSize(const void* address);
 
 using RegistryKey = void*;  // an open key below HKEY_LOCAL_MACHINE
 
-inline constexpr long kRegOk = 0;              // ERROR_SUCCESS
-inline constexpr long kRegNotFound = 2;        // ERROR_FILE_NOT_FOUND
-inline constexpr long kRegAccessDenied = 5;    // ERROR_ACCESS_DENIED
-inline constexpr uint32_t kRegDword = 4;       // REG_DWORD
-inline constexpr uint32_t kKeyQueryValue = 1;  // KEY_QUERY_VALUE
+inline constexpr long kRegOk = 0;                   // ERROR_SUCCESS
+inline constexpr long kRegNotFound = 2;             // ERROR_FILE_NOT_FOUND
+inline constexpr long kRegAccessDenied = 5;         // ERROR_ACCESS_DENIED
+inline constexpr uint32_t kRegDword = 4;            // REG_DWORD
+inline constexpr uint32_t kKeyQueryValue = 1;       // KEY_QUERY_VALUE
 inline constexpr uint32_t kKeyAllAccess = 0xF003F;  // KEY_ALL_ACCESS
 
 // Opens `path` (backslash-separated, below HKEY_LOCAL_MACHINE) with `access`
@@ -122,12 +121,10 @@ long RegCreate(const char* path, uint32_t access, RegistryKey* key);
 // Queries value `name` of `key`. With data == nullptr only *type and *size
 // are answered. Otherwise *size gives the capacity of data on entry and the
 // byte count on return; at most that capacity is written.
-long RegQuery(RegistryKey key, const char* name, uint32_t* type, void* data,
-              uint32_t* size);
+long RegQuery(RegistryKey key, const char* name, uint32_t* type, void* data, uint32_t* size);
 
 // Sets value `name` of `key` to `size` bytes of `data` with `type`.
-long RegSet(RegistryKey key, const char* name, uint32_t type, const void* data,
-            uint32_t size);
+long RegSet(RegistryKey key, const char* name, uint32_t type, const void* data, uint32_t size);
 
 // Closes a key opened by RegOpen or RegCreate.
 void RegClose(RegistryKey key);

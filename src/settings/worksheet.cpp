@@ -53,10 +53,10 @@ constexpr Setting kSettings[] = {
 void TraceSettings(const char* prefix) {
   char line[kKeyBufferBytes];
   std::snprintf(line, sizeof line,
-                "%s - SerialNo = %ld, ClkSrc = %ld, Gain = %ld, Range = %ld, Mode = %ld",
-                prefix, static_cast<long>(g_state.serialNo),
-                static_cast<long>(g_state.clockSource), static_cast<long>(g_state.gain),
-                static_cast<long>(g_state.range), static_cast<long>(g_state.mode));
+                "%s - SerialNo = %ld, ClkSrc = %ld, Gain = %ld, Range = %ld, Mode = %ld", prefix,
+                static_cast<long>(g_state.serialNo), static_cast<long>(g_state.clockSource),
+                static_cast<long>(g_state.gain), static_cast<long>(g_state.range),
+                static_cast<long>(g_state.mode));
   Trace(line);
 }
 

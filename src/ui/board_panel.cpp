@@ -46,8 +46,7 @@ void FillBoardList(platform::WindowHandle dialog) {
   int32_t boards = ListEntries(g_state.boardCount);
   for (int32_t i = 0; i < boards; ++i) {
     char text[16];
-    std::snprintf(text, sizeof text, "%d",
-                  VELQ_Query(velq::kLibrarySerial, velq::kBoardSerial, i));
+    std::snprintf(text, sizeof text, "%d", VELQ_Query(velq::kLibrarySerial, velq::kBoardSerial, i));
     platform::ComboAdd(dialog, IDC_BOARD_LIST, text);
     platform::ComboSelect(dialog, IDC_BOARD_LIST, g_state.boardIndex);
   }

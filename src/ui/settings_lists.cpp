@@ -34,7 +34,6 @@ void TakeSelectedBoard(platform::WindowHandle dialog) {
   g_state.serialNo = VELQ_Query(velq::kLibrarySerial, velq::kBoardSerial, g_state.boardIndex);
 }
 
-
 }  // namespace
 
 const char* RangeKindName(int32_t kind) {

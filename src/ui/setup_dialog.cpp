@@ -4,11 +4,12 @@
 // (boardIndex, serialNo, boardType, the record's boardVersionText); the four
 // settings are taken over, and the record's board description refilled, only
 // on OK. Cancel leaves the settings as they were but keeps the board pick.
+#include "ui/setup_dialog.h"
+
 #include "core/driver_state.h"
 #include "core/trace.h"
 #include "describe/fill_info.h"
 #include "platform/platform.h"
-#include "ui/setup_dialog.h"
 
 namespace tarnix {
 

@@ -14,8 +14,8 @@ namespace {
 constexpr uintptr_t kSplashTimerId = 2;
 constexpr uint32_t kSplashMilliseconds = 2000;
 
-intptr_t TARNIX_WINAPI SplashDialogProc(platform::WindowHandle dialog, uint32_t message,
-                                        uintptr_t, intptr_t) {
+intptr_t TARNIX_WINAPI SplashDialogProc(platform::WindowHandle dialog, uint32_t message, uintptr_t,
+                                        intptr_t) {
   switch (message) {
     case platform::kMsgInitDialog:
       // No callback: the timer's messages come to this procedure.
@@ -36,8 +36,7 @@ intptr_t TARNIX_WINAPI SplashDialogProc(platform::WindowHandle dialog, uint32_t 
 void ShowSplash() {
   // The result tells nothing: the splash always ends itself with 1, and a
   // splash that cannot be created must not keep the device from opening.
-  platform::RunDialog(g_state.moduleHandle, IDD_SPLASH, platform::ActiveWindow(),
-                      SplashDialogProc);
+  platform::RunDialog(g_state.moduleHandle, IDD_SPLASH, platform::ActiveWindow(), SplashDialogProc);
 }
 
 }  // namespace tarnix

@@ -40,9 +40,9 @@ TEST(HostCli, AcquireWritesCsvThatMatchesTheSignalGeneratorAndAPlot) {
   std::string csv = ScratchPath("run.csv");
   std::string svg = ScratchPath("run.svg");
   // Four channels at 2000 samples/s: 500 scans/s; 4 blocks of 200 samples.
-  HostResult r = RunHost({"--sim-clock", "unthrottled", "acquire", "--channels", "4,0-2", "--rate",
-                          "2000", "--block-size", "200", "--blocks", "4", "--csv", csv, "--plot",
-                          svg});
+  HostResult r =
+      RunHost({"--sim-clock", "unthrottled", "acquire", "--channels", "4,0-2", "--rate", "2000",
+               "--block-size", "200", "--blocks", "4", "--csv", csv, "--plot", svg});
   ASSERT_EQ(r.exitCode, 0) << Show(r);
   EXPECT_EQ(r.err.find("TARNIX"), std::string::npos) << "trace lines without --trace:\n" << r.err;
   EXPECT_HAS(r.out, "block 4/4  samples 800");
@@ -75,8 +75,8 @@ TEST(HostCli, AcquireWritesCsvThatMatchesTheSignalGeneratorAndAPlot) {
   int32_t reference = 0;
   VELQSIM_SignalAt(serial, 4, 0.0, &reference);
   char line[120];
-  std::snprintf(line, sizeof line, "%8d %9d %11.4f %11.4f %11.4f", 4, 200,
-                ExpectedVolts(reference), ExpectedVolts(reference), ExpectedVolts(reference));
+  std::snprintf(line, sizeof line, "%8d %9d %11.4f %11.4f %11.4f", 4, 200, ExpectedVolts(reference),
+                ExpectedVolts(reference), ExpectedVolts(reference));
   EXPECT_HAS(r.out, line);
   for (int channel : {0, 1, 2}) {
     std::snprintf(line, sizeof line, "\n%8d %9d ", channel, 200);
@@ -145,9 +145,9 @@ TEST(HostCli, BoardProfileChangesTheBoardAndItsSignals) {
             "  \"signals\": [{\"channel\": 0, \"kind\": \"constant\", \"offset\": 1250000},\n"
             "               {\"channel\": 1, \"kind\": \"constant\", \"offset\": -12000000}]}]}\n");
   std::string csv = ScratchPath("profile.csv");
-  HostResult r = RunHost({"--board-config", profile, "--sim-clock", "unthrottled", "acquire",
-                          "-c", "0-1", "-r", "1000", "--block-size", "100", "--blocks", "2",
-                          "--csv", csv});
+  HostResult r =
+      RunHost({"--board-config", profile, "--sim-clock", "unthrottled", "acquire", "-c", "0-1",
+               "-r", "1000", "--block-size", "100", "--blocks", "2", "--csv", csv});
   ASSERT_EQ(r.exitCode, 0) << Show(r);
   EXPECT_HAS(r.out, "Board                  Bench Rig 7\n");
   EXPECT_HAS(r.out, "Sampling rate          1 .. 5000 Hz");

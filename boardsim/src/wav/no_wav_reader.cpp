@@ -5,8 +5,9 @@
 namespace velqsim {
 
 bool ReadWavChannel(const ReplayRequest&, ReplaySource*, std::string* why) {
-  *why = "WAV files cannot be replayed by the Windows build of the simulated board (it has no "
-         "WAV reader); convert the file to CSV (a time_s column, then volts)";
+  *why =
+      "WAV files cannot be replayed by the Windows build of the simulated board (it has no "
+      "WAV reader); convert the file to CSV (a time_s column, then volts)";
   return false;
 }
 

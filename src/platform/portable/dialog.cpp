@@ -90,8 +90,8 @@ void Play(Dialog& d, const ScriptAction& action) {
       bool inList = action.value >= 0 && static_cast<uint64_t>(action.value) < c->entries.size();
       c->selected = inList ? static_cast<int>(action.value) : kComboNone;
       if (action.kind == ScriptAction::kPick) {
-        uintptr_t wparam = (uintptr_t{kComboSelEndOk} << 16) |
-                           (static_cast<uintptr_t>(action.controlId) & 0xFFFF);
+        uintptr_t wparam =
+            (uintptr_t{kComboSelEndOk} << 16) | (static_cast<uintptr_t>(action.controlId) & 0xFFFF);
         Deliver(d, kMsgCommand, wparam);
       }
       return;

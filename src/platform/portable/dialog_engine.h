@@ -36,7 +36,7 @@ struct ScriptAction {
   enum Kind { kPick, kSelect, kCommand, kWait } kind;
   int templateId;  // 0: any dialog
   int controlId;
-  int64_t value;   // entry position, command parameter or milliseconds
+  int64_t value;  // entry position, command parameter or milliseconds
 };
 
 // Takes the next queued action meant for a dialog of `templateId`.

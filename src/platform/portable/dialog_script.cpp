@@ -78,13 +78,11 @@ bool ParseStep(const std::vector<std::string>& w, int templateId, ScriptAction* 
     *out = {ScriptAction::kCommand, templateId, 0, kIdCancel};
     return true;
   }
-  if (w[0] == "command" && w.size() == 2 && ParseNumber(w[1], &a) && a >= 0 &&
-      a <= UINT32_MAX) {
+  if (w[0] == "command" && w.size() == 2 && ParseNumber(w[1], &a) && a >= 0 && a <= UINT32_MAX) {
     *out = {ScriptAction::kCommand, templateId, 0, a};
     return true;
   }
-  if (w[0] == "wait" && w.size() == 2 && ParseNumber(w[1], &a) && a >= 0 &&
-      a <= INT32_MAX) {
+  if (w[0] == "wait" && w.size() == 2 && ParseNumber(w[1], &a) && a >= 0 && a <= INT32_MAX) {
     *out = {ScriptAction::kWait, templateId, 0, a};
     return true;
   }
@@ -111,11 +109,15 @@ const DialogControl* Observed(int controlId) {
 
 const char* DumpKind(ControlKind kind) {
   switch (kind) {
-    case ControlKind::kEdit: return "edit";
-    case ControlKind::kCombo: return "combo";
+    case ControlKind::kEdit:
+      return "edit";
+    case ControlKind::kCombo:
+      return "combo";
     case ControlKind::kDefaultButton:
-    case ControlKind::kButton: return "button";
-    default: return "static";
+    case ControlKind::kButton:
+      return "button";
+    default:
+      return "static";
   }
 }
 

@@ -77,14 +77,22 @@ std::span<const DialogTemplate> AllDialogTemplates() { return kTemplates; }
 
 const char* ControlKindName(ControlKind kind) {
   switch (kind) {
-    case K::kDefaultButton: return "DEFPUSHBUTTON";
-    case K::kButton: return "PUSHBUTTON";
-    case K::kGroupBox: return "GROUPBOX";
-    case K::kLeftText: return "LTEXT";
-    case K::kCentredText: return "CTEXT";
-    case K::kEdit: return "EDITTEXT";
-    case K::kCombo: return "COMBOBOX";
-    case K::kPicture: return "PICTURE";
+    case K::kDefaultButton:
+      return "DEFPUSHBUTTON";
+    case K::kButton:
+      return "PUSHBUTTON";
+    case K::kGroupBox:
+      return "GROUPBOX";
+    case K::kLeftText:
+      return "LTEXT";
+    case K::kCentredText:
+      return "CTEXT";
+    case K::kEdit:
+      return "EDITTEXT";
+    case K::kCombo:
+      return "COMBOBOX";
+    case K::kPicture:
+      return "PICTURE";
   }
   return "?";
 }

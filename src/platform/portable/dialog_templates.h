@@ -25,18 +25,18 @@ inline constexpr uint32_t kControlCentred = 2;   // ES_CENTER on an edit
 inline constexpr uint32_t kControlReadOnly = 4;  // ES_READONLY on an edit
 
 struct ControlTemplate {
-  int id;              // -1: no id
+  int id;  // -1: no id
   ControlKind kind;
-  const char* text;    // caption; nullptr when the script gives none
+  const char* text;         // caption; nullptr when the script gives none
   int x, y, width, height;  // dialog units
   uint32_t flags;
-  int image;           // bitmap resource of a picture, else 0
+  int image;  // bitmap resource of a picture, else 0
 };
 
 struct DialogTemplate {
   int id;
-  const char* caption;  // nullptr: no caption bar
-  int width, height;    // dialog units
+  const char* caption;                        // nullptr: no caption bar
+  int width, height;                          // dialog units
   std::span<const ControlTemplate> controls;  // template (and tab) order
 };
 

@@ -24,8 +24,8 @@ TARNIX_EXPORT void TarnixPortable_SetTraceToStderr(int enabled);
 // ---- message boxes
 // Every box is recorded (owner, text, caption, style), printed to standard
 // error unless turned off, and answered OK at once.
-typedef void (*TarnixMessageBoxHook)(const char* text, const char* caption,
-                                     uint32_t style, void* context);
+typedef void (*TarnixMessageBoxHook)(const char* text, const char* caption, uint32_t style,
+                                     void* context);
 TARNIX_EXPORT void TarnixPortable_SetMessageBoxHook(TarnixMessageBoxHook hook, void* context);
 TARNIX_EXPORT void TarnixPortable_SetMessageBoxToStderr(int enabled);
 inline constexpr uint32_t kTarnixBoxStyleErrorOk = 0x10;  // MB_OK | MB_ICONERROR
@@ -66,8 +66,7 @@ TARNIX_EXPORT int TarnixPortable_ClearDialogScript();
 // Called after the dialog procedure has handled each message (message,
 // wparam as delivered) and once more with message 0 just before the dialog
 // closes.
-typedef void (*TarnixDialogHook)(int templateId, uint32_t message, uintptr_t wparam,
-                                 void* context);
+typedef void (*TarnixDialogHook)(int templateId, uint32_t message, uintptr_t wparam, void* context);
 TARNIX_EXPORT void TarnixPortable_SetDialogHook(TarnixDialogHook hook, void* context);
 // Template of the dialog (0 when none has run), its result, and 1 when the
 // engine had to end it because the procedure did not.

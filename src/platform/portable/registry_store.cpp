@@ -23,9 +23,9 @@ constexpr int kBusyTimeoutMs = 15000;
 constexpr char kSchema[] =
     "CREATE TABLE IF NOT EXISTS reg_key ("
     " id INTEGER PRIMARY KEY,"
-    " parent INTEGER NOT NULL,"   // 0 = the hive
-    " name TEXT NOT NULL,"        // spelling at creation
-    " folded TEXT NOT NULL,"      // lower-cased, for lookups
+    " parent INTEGER NOT NULL,"  // 0 = the hive
+    " name TEXT NOT NULL,"       // spelling at creation
+    " folded TEXT NOT NULL,"     // lower-cased, for lookups
     " UNIQUE (parent, folded));"
     "CREATE TABLE IF NOT EXISTS reg_value ("
     " key INTEGER NOT NULL,"
@@ -210,7 +210,9 @@ long WriteFailure(int rc) {
 // One prepared statement, finalized on every path.
 class Statement {
  public:
-  Statement(sqlite3* db, const char* sql) { rc_ = sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr); }
+  Statement(sqlite3* db, const char* sql) {
+    rc_ = sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr);
+  }
   ~Statement() { sqlite3_finalize(stmt_); }
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
@@ -351,10 +353,11 @@ long WriteValue(KeyId key, const char* name, uint32_t type, const void* data, ui
   // without waiting, while another process holds the write lock.
   rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) return WriteFailure(rc);
-  Statement write(db,
-                  "INSERT INTO reg_value (key, name, folded, type, data) VALUES (?1, ?2, ?3, ?4, ?5)"
-                  " ON CONFLICT (key, folded) DO UPDATE SET type = excluded.type,"
-                  " data = excluded.data");
+  Statement write(
+      db,
+      "INSERT INTO reg_value (key, name, folded, type, data) VALUES (?1, ?2, ?3, ?4, ?5)"
+      " ON CONFLICT (key, folded) DO UPDATE SET type = excluded.type,"
+      " data = excluded.data");
   rc = write.ok() ? SQLITE_OK : write.rc();
   if (rc == SQLITE_OK) {
     write.bind(1, key);

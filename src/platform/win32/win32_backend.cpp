@@ -20,11 +20,9 @@ int LoadText(ModuleHandle module, unsigned id, char* buffer, int limit) {
   return LoadStringA(static_cast<HINSTANCE>(module), id, buffer, limit);
 }
 
-intptr_t RunDialog(ModuleHandle module, int templateId, WindowHandle owner,
-                   DialogProc proc) {
-  return DialogBoxParamA(static_cast<HINSTANCE>(module),
-                         MAKEINTRESOURCEA(templateId), static_cast<HWND>(owner),
-                         reinterpret_cast<DLGPROC>(proc), 0);
+intptr_t RunDialog(ModuleHandle module, int templateId, WindowHandle owner, DialogProc proc) {
+  return DialogBoxParamA(static_cast<HINSTANCE>(module), MAKEINTRESOURCEA(templateId),
+                         static_cast<HWND>(owner), reinterpret_cast<DLGPROC>(proc), 0);
 }
 
 void EndDialog(WindowHandle dialog, intptr_t result) {
@@ -94,15 +92,13 @@ long RegOpen(const char* path, uint32_t access, RegistryKey* key) {
 long RegCreate(const char* path, uint32_t access, RegistryKey* key) {
   HKEY created = nullptr;
   DWORD disposition = 0;
-  LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr,
-                                REG_OPTION_NON_VOLATILE, access, nullptr,
-                                &created, &disposition);
+  LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                access, nullptr, &created, &disposition);
   *key = created;
   return status;
 }
 
-long RegQuery(RegistryKey key, const char* name, uint32_t* type, void* data,
-              uint32_t* size) {
+long RegQuery(RegistryKey key, const char* name, uint32_t* type, void* data, uint32_t* size) {
   DWORD valueType = 0;
   DWORD bytes = size != nullptr ? *size : 0;
   LONG status = RegQueryValueExA(static_cast<HKEY>(key), name, nullptr, &valueType,
@@ -112,17 +108,14 @@ long RegQuery(RegistryKey key, const char* name, uint32_t* type, void* data,
   return status;
 }
 
-long RegSet(RegistryKey key, const char* name, uint32_t type, const void* data,
-            uint32_t size) {
-  return RegSetValueExA(static_cast<HKEY>(key), name, 0, type,
-                        static_cast<const BYTE*>(data), size);
+long RegSet(RegistryKey key, const char* name, uint32_t type, const void* data, uint32_t size) {
+  return RegSetValueExA(static_cast<HKEY>(key), name, 0, type, static_cast<const BYTE*>(data),
+                        size);
 }
 
 void RegClose(RegistryKey key) { RegCloseKey(static_cast<HKEY>(key)); }
 
-void* AllocateValueBuffer(uint32_t bytes) {
-  return HeapAlloc(GetProcessHeap(), 0, bytes);
-}
+void* AllocateValueBuffer(uint32_t bytes) { return HeapAlloc(GetProcessHeap(), 0, bytes); }
 
 void ReleaseValueBuffer(void* buffer) {
   if (buffer != nullptr) HeapFree(GetProcessHeap(), 0, buffer);

@@ -1,5 +1,7 @@
 // The sample conversion: truncating double conversions, the per-block scale,
 // and bit-exactness of every vector path against the plain loop.
+#include "acquire/convert.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -10,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "acquire/convert.h"
 #include "acquire/float_to_int.h"
 
 namespace tarnix {
@@ -20,21 +21,27 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
 TEST(FloatToInt, OutOfRangeGivesTheIndefiniteValue) {
-  struct Case64 { double in; int64_t out; };
-  for (const Case64 c : {Case64{-2.9, -2}, Case64{2.9, 2}, Case64{-0.5, 0},
-                         Case64{9223372036854774784.0, 9223372036854774784LL},
-                         Case64{-9223372036854775808.0, INT64_MIN},
-                         Case64{9223372036854775808.0, INT64_MIN}, Case64{1e300, INT64_MIN},
-                         Case64{-1e300, INT64_MIN}, Case64{kInf, INT64_MIN},
-                         Case64{-kInf, INT64_MIN}, Case64{kNaN, INT64_MIN}}) {
+  struct Case64 {
+    double in;
+    int64_t out;
+  };
+  for (const Case64 c :
+       {Case64{-2.9, -2}, Case64{2.9, 2}, Case64{-0.5, 0},
+        Case64{9223372036854774784.0, 9223372036854774784LL},
+        Case64{-9223372036854775808.0, INT64_MIN}, Case64{9223372036854775808.0, INT64_MIN},
+        Case64{1e300, INT64_MIN}, Case64{-1e300, INT64_MIN}, Case64{kInf, INT64_MIN},
+        Case64{-kInf, INT64_MIN}, Case64{kNaN, INT64_MIN}}) {
     EXPECT_EQ(TruncateToInt64(c.in), c.out) << c.in;
   }
-  struct Case32 { double in; int32_t out; };
-  for (const Case32 c : {Case32{2147483647.9, INT32_MAX}, Case32{2147483648.0, INT32_MIN},
-                         Case32{-2147483648.9, INT32_MIN}, Case32{-2147483647.5, -2147483647},
-                         Case32{-2147483649.0, INT32_MIN}, Case32{-7.99, -7},
-                         Case32{kNaN, INT32_MIN}, Case32{kInf, INT32_MIN},
-                         Case32{-kInf, INT32_MIN}}) {
+  struct Case32 {
+    double in;
+    int32_t out;
+  };
+  for (const Case32 c :
+       {Case32{2147483647.9, INT32_MAX}, Case32{2147483648.0, INT32_MIN},
+        Case32{-2147483648.9, INT32_MIN}, Case32{-2147483647.5, -2147483647},
+        Case32{-2147483649.0, INT32_MIN}, Case32{-7.99, -7}, Case32{kNaN, INT32_MIN},
+        Case32{kInf, INT32_MIN}, Case32{-kInf, INT32_MIN}}) {
     EXPECT_EQ(TruncateToInt32(c.in), c.out) << c.in;
   }
   EXPECT_EQ(LowBits32(INT64_MIN), 0u);
@@ -44,18 +51,19 @@ TEST(FloatToInt, OutOfRangeGivesTheIndefiniteValue) {
 }
 
 TEST(ScaleForRange, WholeVoltsWrapAndDivisorCut) {
-  struct Case { double min, max; BlockScale expected; };
-  for (const Case c : {Case{-10.0, 10.0, {-10000000, 10000000, 4885}},
-                       Case{-5.0, 5.0, {-5000000, 5000000, 2442}},
-                       Case{-9.9, 9.9, {-9000000, 9000000, 4396}},
-                       Case{0.0, 1.0, {0, 1000000, 488}},
-                       Case{-0.7, 0.7, {0, 0, 0}},
-                       // 40000 V is -25536 in 16 bits; the product wraps.
-                       Case{40000.0, 40000.0, {233803776, 233803776, -16855}},
-                       Case{-32768.0, 32767.0, {1591738368, -1592738368, 8348}},
-                       Case{0.0, 9529.0, {0, 939065408, 0}},
-                       Case{kNaN, 1e10, {0, 0, 0}},
-                       Case{-kInf, kInf, {0, 0, 0}}}) {
+  struct Case {
+    double min, max;
+    BlockScale expected;
+  };
+  for (const Case c :
+       {Case{-10.0, 10.0, {-10000000, 10000000, 4885}}, Case{-5.0, 5.0, {-5000000, 5000000, 2442}},
+        Case{-9.9, 9.9, {-9000000, 9000000, 4396}}, Case{0.0, 1.0, {0, 1000000, 488}},
+        Case{-0.7, 0.7, {0, 0, 0}},
+        // 40000 V is -25536 in 16 bits; the product wraps.
+        Case{40000.0, 40000.0, {233803776, 233803776, -16855}},
+        Case{-32768.0, 32767.0, {1591738368, -1592738368, 8348}},
+        Case{0.0, 9529.0, {0, 939065408, 0}}, Case{kNaN, 1e10, {0, 0, 0}},
+        Case{-kInf, kInf, {0, 0, 0}}}) {
     const BlockScale s = ScaleForRange(c.min, c.max);
     EXPECT_EQ(s.lowLimit, c.expected.lowLimit) << c.min;
     EXPECT_EQ(s.highLimit, c.expected.highLimit) << c.max;
@@ -141,10 +149,10 @@ TEST_P(ConvertPaths, EveryDivisorMatchesTheOracle) {
     // Two windows per divisor: the whole int32 range (so the lowest reading
     // meets a divisor of -1), the window a range of d x 2047 would give, and
     // the widest whose codes still fit 16 bits.
-    const int32_t span = static_cast<int32_t>(std::min<int64_t>(std::abs(int64_t{d}) * 2047,
-                                                                 INT32_MAX));
-    const int32_t wide = static_cast<int32_t>(std::min<int64_t>(std::abs(int64_t{d}) * 32768 - 1,
-                                                                 INT32_MAX));
+    const int32_t span =
+        static_cast<int32_t>(std::min<int64_t>(std::abs(int64_t{d}) * 2047, INT32_MAX));
+    const int32_t wide =
+        static_cast<int32_t>(std::min<int64_t>(std::abs(int64_t{d}) * 32768 - 1, INT32_MAX));
     for (const BlockScale s : {BlockScale{INT32_MIN, INT32_MAX, static_cast<int16_t>(d)},
                                BlockScale{-span, span, static_cast<int16_t>(d)},
                                BlockScale{-wide, wide, static_cast<int16_t>(d)}}) {
@@ -177,18 +185,17 @@ TEST_P(ConvertPaths, EveryLengthStaysInsideItsBuffers) {
     for (int32_t& v : raw) v = any(rng);
     std::vector<int16_t> out(n + 1, 0x7777);
     ConvertSamples(raw.data(), out.data(), n, s);
-    for (uint32_t i = 0; i < n; ++i) ASSERT_EQ(out[i], Oracle(raw[i], s)) << "n " << n << " i " << i;
+    for (uint32_t i = 0; i < n; ++i)
+      ASSERT_EQ(out[i], Oracle(raw[i], s)) << "n " << n << " i " << i;
     ASSERT_EQ(out[n], 0x7777) << "wrote past " << n << " samples";
   }
 }
 
 TEST_P(ConvertPaths, InvertedAndZeroScales) {
-  const std::vector<int32_t> raw = {INT32_MIN, -6000000, 0, 4999999, 5000000, 6000000,
-                                    INT32_MAX, 1,        2, 3,       4,       5,
-                                    6,         7,        8, 9,       10,      11,
-                                    12,        13,       14, 15,     16,      17,
-                                    18,        19,       20, 21,     22,      23,
-                                    24,        25,       26, 27,     28,      29};
+  const std::vector<int32_t> raw = {
+      INT32_MIN, -6000000, 0,  4999999, 5000000, 6000000, INT32_MAX, 1,  2,  3,  4,  5,
+      6,         7,        8,  9,       10,      11,      12,        13, 14, 15, 16, 17,
+      18,        19,       20, 21,      22,      23,      24,        25, 26, 27, 28, 29};
   const auto n = static_cast<uint32_t>(raw.size());
   for (const BlockScale s : {BlockScale{5000000, -5000000, -2442}, BlockScale{-100, 100, 0},
                              BlockScale{INT32_MIN, INT32_MAX, -1}}) {

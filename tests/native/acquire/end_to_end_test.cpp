@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <string>
 #include <cstdint>
+#include <string>
 #include <thread>
 #include <vector>
 

@@ -1,8 +1,9 @@
 // Settings check, start and stop against the simulated board library.
+#include "acquire/measure.h"
+
 #include <cmath>
 #include <limits>
 
-#include "acquire/measure.h"
 #include "acquire/transfer.h"
 #include "acquire_fixture.h"
 
@@ -78,7 +79,10 @@ TEST_F(MeasureTest, RateBoundAppliesOnlyWithChannelsEnabled) {
 
 TEST_F(MeasureTest, BlockSizeBoundsAndFactorsRewrittenFirst) {
   g_state.savedBufferSize = 0;
-  struct Case { int32_t block; int32_t result; };
+  struct Case {
+    int32_t block;
+    int32_t result;
+  };
   for (const Case c : {Case{1, 0}, Case{2, 1}, Case{65535, 1}, Case{65536, 0}, Case{-1, 0},
                        Case{-65535, 0}, Case{0, 0}}) {
     Rec().set<uint32_t>(TARNIX_RECORD(factorA), 0);
@@ -127,16 +131,21 @@ TEST_F(MeasureTest, CheckBitsListsSetBitsLowestFirst) {
 }
 
 TEST_F(MeasureTest, RateArgumentTruncatesThenDividesUnsignedInBurst) {
-  struct Case { double rate; int32_t mode; uint16_t mask; uint32_t expected; };
+  struct Case {
+    double rate;
+    int32_t mode;
+    uint16_t mask;
+    uint32_t expected;
+  };
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  for (const Case c : {Case{1000.7, 1, 0x7, 333}, Case{1000.7, 0, 0x7, 1000},
-                       Case{5e9, 0, 0x1, 705032704u},            // low 32 bits of 5000000000
-                       Case{-1.5, 0, 0x1, 0xFFFFFFFFu},          // -1 in 32 bits
-                       Case{-1.5, 1, 0x3, 0x7FFFFFFFu},          // unsigned division
-                       Case{nan, 0, 0x1, 0u},                    // INT64_MIN, low bits 0
-                       Case{1e300, 0, 0x1, 0u},
-                       Case{-std::numeric_limits<double>::infinity(), 0, 0x1, 0u},
-                       Case{4294967296.0 + 17.9, 0, 0x1, 17u}}) {
+  for (const Case c :
+       {Case{1000.7, 1, 0x7, 333}, Case{1000.7, 0, 0x7, 1000},
+        Case{5e9, 0, 0x1, 705032704u},    // low 32 bits of 5000000000
+        Case{-1.5, 0, 0x1, 0xFFFFFFFFu},  // -1 in 32 bits
+        Case{-1.5, 1, 0x3, 0x7FFFFFFFu},  // unsigned division
+        Case{nan, 0, 0x1, 0u},            // INT64_MIN, low bits 0
+        Case{1e300, 0, 0x1, 0u}, Case{-std::numeric_limits<double>::infinity(), 0, 0x1, 0u},
+        Case{4294967296.0 + 17.9, 0, 0x1, 17u}}) {
     g_state.busy = 0;
     g_state.mode = c.mode;
     Rec().set<double>(TARNIX_RECORD(sampleRate), c.rate);

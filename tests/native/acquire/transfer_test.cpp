@@ -1,11 +1,12 @@
 // Fill status, block transfer and overrun handling against the simulated
 // board library.
+#include "acquire/transfer.h"
+
 #include <algorithm>
 #include <climits>
 #include <vector>
 
 #include "acquire/measure.h"
-#include "acquire/transfer.h"
 #include "acquire_fixture.h"
 
 namespace tarnix::testing {
@@ -34,12 +35,17 @@ class ConversionExamples : public AcquireTest {
 
 TEST_F(TransferTest, FillPercentageAndBlockReady) {
   GiveBuffers(16, 16, 1000);
-  struct Case { int32_t waiting; int32_t saved; int32_t ready; uint32_t percent; };
+  struct Case {
+    int32_t waiting;
+    int32_t saved;
+    int32_t ready;
+    uint32_t percent;
+  };
   for (const Case c : {Case{500, 1000, 1, 50}, Case{255, 1000, 0, 25}, Case{256, 1000, 1, 25},
-                       Case{3000, 1000, 1, 300},          // not limited to 100
-                       Case{50000000, 1000, 1, 705032},   // product wraps in 32 bits
-                       Case{-1, 1000, 0, 4294967},        // unsigned division
-                       Case{500, 0, 1, 0},                // nothing saved yet: 0
+                       Case{3000, 1000, 1, 300},         // not limited to 100
+                       Case{50000000, 1000, 1, 705032},  // product wraps in 32 bits
+                       Case{-1, 1000, 0, 4294967},       // unsigned division
+                       Case{500, 0, 1, 0},               // nothing saved yet: 0
                        Case{500, -1, 1, 0}}) {
     g_state.savedBufferSize = c.saved;
     VELQSIM_SetAnswer(serial_, velq::kSamplesWaiting, 0, c.waiting);
@@ -50,10 +56,9 @@ TEST_F(TransferTest, FillPercentageAndBlockReady) {
 }
 
 TEST_F(ConversionExamples, TenVoltRange) {
-  const std::vector<int32_t> raw = {10000000, 12000000, -10000000, -12000000, 4885, 4884,
-                                    5000000,  -4885,    -4884,     INT32_MIN,  INT32_MAX, 0};
-  const std::vector<int16_t> codes = {2047, 2047, -2047, -2047, 1, 0,
-                                      1023, -1,   0,     -2047, 2047, 0};
+  const std::vector<int32_t> raw = {10000000, 12000000, -10000000, -12000000, 4885,      4884,
+                                    5000000,  -4885,    -4884,     INT32_MIN, INT32_MAX, 0};
+  const std::vector<int16_t> codes = {2047, 2047, -2047, -2047, 1, 0, 1023, -1, 0, -2047, 2047, 0};
   EXPECT_EQ(Transfer(raw), codes);
   EXPECT_EQ(CountCalls("VELQ_ADGetData(" + std::to_string(serial_) + ", ptr, 12)"), 1);
 }
@@ -112,9 +117,14 @@ TEST_F(TransferTest, DeliveredCountIsHonouredWithinWhatWasAsked) {
 }
 
 TEST_F(TransferTest, BlockLargerThanABufferIsCutToFit) {
-  struct Case { uint32_t host; uint32_t local; int32_t block; int32_t asked; };
-  for (const Case c : {Case{8, 16, 32, 8}, Case{64, 5, 32, 5}, Case{64, 64, -2, 64},
-                       Case{64, 64, 64, 64}}) {
+  struct Case {
+    uint32_t host;
+    uint32_t local;
+    int32_t block;
+    int32_t asked;
+  };
+  for (const Case c :
+       {Case{8, 16, 32, 8}, Case{64, 5, 32, 5}, Case{64, 64, -2, 64}, Case{64, 64, 64, 64}}) {
     GiveBuffers(c.host, c.local);
     Rec().set<int32_t>(TARNIX_RECORD(blockSize), c.block);
     std::vector<int32_t> raw(64, 10000000);

@@ -54,7 +54,12 @@ TEST_F(AdConfigTest, EachFaultHasItsOwnStatus) {
       {"rate 0", [](ConfigArgs& t) { t.rate_ = 0; }, kBadRate},
       {"rate -5", [](ConfigArgs& t) { t.rate_ = -5; }, kBadRate},
       {"rate above max", [](ConfigArgs& t) { t.rate_ = 100001; }, kBadRate},
-      {"burst scan above max", [](ConfigArgs& t) { t.mode_ = 1; t.rate_ = 33334; }, kBadRate},
+      {"burst scan above max",
+       [](ConfigArgs& t) {
+         t.mode_ = 1;
+         t.rate_ = 33334;
+       },
+       kBadRate},
       {"channel 16", [](ConfigArgs& t) { t.channels_[1] = 16; }, kBadChannel},
       {"channel -1", [](ConfigArgs& t) { t.channels_[2] = -1; }, kBadChannel},
       {"range 2", [](ConfigArgs& t) { t.gains_[0] = 0x200; }, kBadGainCode},
@@ -94,7 +99,8 @@ TEST_F(AdConfigTest, LastArgumentsAreKeptEvenWhenRefused) {
   EXPECT_EQ(last.mode, 1);
   EXPECT_EQ(last.reserved, 0);
   EXPECT_EQ(last.channelCount, 3);
-  EXPECT_EQ(std::vector<int32_t>(last.channels, last.channels + 4), (std::vector<int32_t>{0, 5, 15, 0}));
+  EXPECT_EQ(std::vector<int32_t>(last.channels, last.channels + 4),
+            (std::vector<int32_t>{0, 5, 15, 0}));
   EXPECT_EQ(std::vector<int32_t>(last.gainCodes, last.gainCodes + 4),
             (std::vector<int32_t>{0x100, 0x1FF, 0x101, 0}));
   EXPECT_EQ(VELQSIM_LastADConfig(nullptr), kNullPointer);

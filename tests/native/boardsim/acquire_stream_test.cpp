@@ -80,10 +80,10 @@ TEST_F(StreamTest, GeneratorsFollowTheirShapes) {
   };
   // Amplitude 1 V, offset 0.5 V, 1 Hz.
   const Point points[] = {
-      {kVelqSimSine, 0.0, 500000},      {kVelqSimSine, 0.25, 1500000},
-      {kVelqSimSine, 0.75, -500000},    {kVelqSimSquare, 0.25, 1500000},
-      {kVelqSimSquare, 0.75, -500000},  {kVelqSimRamp, 0.0, -500000},
-      {kVelqSimRamp, 0.5, 500000},      {kVelqSimRamp, 1.75, 1000000},
+      {kVelqSimSine, 0.0, 500000},       {kVelqSimSine, 0.25, 1500000},
+      {kVelqSimSine, 0.75, -500000},     {kVelqSimSquare, 0.25, 1500000},
+      {kVelqSimSquare, 0.75, -500000},   {kVelqSimRamp, 0.0, -500000},
+      {kVelqSimRamp, 0.5, 500000},       {kVelqSimRamp, 1.75, 1000000},
       {kVelqSimConstant, 123.0, 500000},
   };
   for (const Point& p : points) {
@@ -172,7 +172,8 @@ TEST_F(StreamTest, FullFifoDropsNewSamplesAndRaisesBothIndicators) {
   EXPECT_EQ(VELQ_Query(first_, 105, 0), 50) << "samples lost";
   const std::vector<int32_t> kept = Read(first_, 100);
   ASSERT_EQ(kept.size(), 100u);
-  for (size_t n = 0; n < kept.size(); ++n) ASSERT_EQ(kept[n], Expected(first_, list, 500.0, n)) << n;
+  for (size_t n = 0; n < kept.size(); ++n)
+    ASSERT_EQ(kept[n], Expected(first_, list, 500.0, n)) << n;
   // After the gap the stream goes on where the clock is, not where reading stopped.
   ASSERT_EQ(VELQSIM_AdvanceClock(10000), 0);
   const std::vector<int32_t> later = Read(first_, 100);

@@ -83,7 +83,8 @@ TEST_F(CallLogTest, InjectedFailuresAnswerTheChosenStatusWithoutActing) {
   EXPECT_EQ(VELQSIM_FailCall("VELQ_Nothing", -1, 1), kBadParameter);
   EXPECT_EQ(VELQSIM_FailCall("VELQ_Query", -1, -2), kBadParameter);
   EXPECT_EQ(VELQSIM_FailCall(nullptr, -1, 1), kNullPointer);
-  EXPECT_EQ(CallLine(VELQSIM_CallCount() - 1), "VELQ_StrBoardName(" + std::to_string(first_) + ", ptr) = -1");
+  EXPECT_EQ(CallLine(VELQSIM_CallCount() - 1),
+            "VELQ_StrBoardName(" + std::to_string(first_) + ", ptr) = -1");
 }
 
 }  // namespace

@@ -121,7 +121,8 @@ TEST_F(ProfileTest, MalformedProfileNamesTheLineAndTheLibraryRefusesUntilReset) 
   EXPECT_EQ(VELQ_StrBoardName(0, text), kNotReady);
   EXPECT_STREQ(text, "Invalid board profile");
   EXPECT_EQ(VELQ_StrError(kNotReady, text), kNotReady);
-  EXPECT_STREQ(text, "Board library not ready: board profile is invalid") << "the reason still reads";
+  EXPECT_STREQ(text, "Board library not ready: board profile is invalid")
+      << "the reason still reads";
 
   ASSERT_EQ(VELQSIM_Reset(), 0);
   EXPECT_EQ(VELQ_Query(kLibrary, 1, 0), 3);
@@ -136,14 +137,18 @@ TEST_F(ProfileTest, MalformedProfileNamesTheLineAndTheLibraryRefusesUntilReset) 
 TEST_F(ProfileTest, MeaningfulMistakesNameTheirPlace) {
   const std::pair<const char*, const char*> cases[] = {
       {R"({"board": []})", "profile: unknown key \"board\""},
-      {R"({"boards": [{"serial": 1}, {"serial": 1}]})", "boards[1].serial: serial number used twice"},
+      {R"({"boards": [{"serial": 1}, {"serial": 1}]})",
+       "boards[1].serial: serial number used twice"},
       {R"({"boards": [{"name": "x"}]})", "boards[0]: needs \"serial\""},
       {R"({"boards": [{"serial": 1, "maxrate": 5}]})", "boards[0]: unknown key \"maxrate\""},
-      {R"({"boards": [{"serial": 1, "maxRate": 0}]})", "boards[0].maxRate: must be from 1 to 10000000"},
+      {R"({"boards": [{"serial": 1, "maxRate": 0}]})",
+       "boards[0].maxRate: must be from 1 to 10000000"},
       {R"({"boards": [{"serial": 1, "maxRate": 1.5}]})", "boards[0].maxRate: must be an integer"},
       {R"({"boards": [{"serial": 1000000000}]})", "boards[0].serial: must be from 1 to 999999999"},
-      {R"({"boards": [{"serial": 1, "ranges": [1, 4]}]})", "boards[0].ranges[1]: must be from 0 to 3"},
-      {R"({"boards": [{"serial": 1, "gains": []}]})", "boards[0].gains: must be an array of 1 to 256 integers"},
+      {R"({"boards": [{"serial": 1, "ranges": [1, 4]}]})",
+       "boards[0].ranges[1]: must be from 0 to 3"},
+      {R"({"boards": [{"serial": 1, "gains": []}]})",
+       "boards[0].gains: must be an array of 1 to 256 integers"},
       {R"({"boards": [{"serial": 1, "counters": 2, "counterRate": [1]}]})",
        "boards[0].counterRate: needs one rate per counter"},
       {R"({"boards": [{"serial": 1, "inputs": 2, "signals": [{"channel": 2}]}]})",
@@ -174,11 +179,13 @@ TEST_F(ProfileTest, ProfileFilesAreReadAndTheirFaultsLocated) {
   ASSERT_EQ(VELQSIM_LoadProfile(good.c_str()), 0) << LastError();
   EXPECT_EQ(VELQ_Query(kLibrary, 5, 0), 3);
 
-  const std::string bad = WriteTempFile("velqsim_bad.json", "{\r\n\"boards\": [\r\n  {\"serial\": 1,}\r\n]}");
+  const std::string bad =
+      WriteTempFile("velqsim_bad.json", "{\r\n\"boards\": [\r\n  {\"serial\": 1,}\r\n]}");
   EXPECT_EQ(VELQSIM_LoadProfile(bad.c_str()), kNotReady);
   EXPECT_EQ(LastError().rfind(bad + ": line 3, column ", 0), 0u) << LastError();
 
-  const std::string missing = (std::filesystem::temp_directory_path() / "velqsim_none.json").string();
+  const std::string missing =
+      (std::filesystem::temp_directory_path() / "velqsim_none.json").string();
   std::filesystem::remove(missing);
   EXPECT_EQ(VELQSIM_LoadProfile(missing.c_str()), kNotReady);
   EXPECT_EQ(LastError(), "cannot open profile \"" + missing + "\"");

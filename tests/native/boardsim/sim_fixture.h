@@ -18,16 +18,32 @@ inline constexpr int32_t kLibrary = 1000000000;
 
 // Statuses as the library documents them.
 enum : int32_t {
-  kUnknownSerial = -1, kUnknownQuery = -2, kNullPointer = -3, kBadParameter = -4,
-  kWrongTarget = -5, kBadChannel = -6, kBadChannelCount = -7, kBadRate = -8,
-  kBadClockSource = -9, kBadMode = -10, kBadGainCode = -11, kBadReserved = -12,
-  kNotConfigured = -13, kAdRunning = -14, kBadCount = -15, kBadOutputChannel = -16,
-  kOutputValueRange = -17, kBadPort = -18, kBadCounter = -19, kNotReady = -20,
+  kUnknownSerial = -1,
+  kUnknownQuery = -2,
+  kNullPointer = -3,
+  kBadParameter = -4,
+  kWrongTarget = -5,
+  kBadChannel = -6,
+  kBadChannelCount = -7,
+  kBadRate = -8,
+  kBadClockSource = -9,
+  kBadMode = -10,
+  kBadGainCode = -11,
+  kBadReserved = -12,
+  kNotConfigured = -13,
+  kAdRunning = -14,
+  kBadCount = -15,
+  kBadOutputChannel = -16,
+  kOutputValueRange = -17,
+  kBadPort = -18,
+  kBadCounter = -19,
+  kNotReady = -20,
 };
 
 inline std::string CallLine(int32_t index) {
   char text[256] = {};
-  if (VELQSIM_CallLine(index, text, sizeof text) != 0) return "<no line " + std::to_string(index) + ">";
+  if (VELQSIM_CallLine(index, text, sizeof text) != 0)
+    return "<no line " + std::to_string(index) + ">";
   return text;
 }
 

@@ -49,7 +49,8 @@ TEST_F(TextTest, BoardNamesStopAtFortyBytes) {
   EXPECT_EQ(Bounded(40, [&](char* t) { EXPECT_EQ(VELQ_StrBoardName(424242, t), kUnknownSerial); }),
             "Unknown board");
   const std::string one = Bounded(40, [&](char* t) { EXPECT_EQ(VELQ_StrBoardName(first_, t), 0); });
-  const std::string two = Bounded(40, [&](char* t) { EXPECT_EQ(VELQ_StrBoardName(second_, t), 0); });
+  const std::string two =
+      Bounded(40, [&](char* t) { EXPECT_EQ(VELQ_StrBoardName(second_, t), 0); });
   EXPECT_FALSE(one.empty());
   EXPECT_NE(one, two);
   EXPECT_FALSE(Bounded(40, [&](char* t) { VELQ_StrBoardName(kLibrary, t); }).empty());

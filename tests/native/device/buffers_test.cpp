@@ -1,7 +1,8 @@
 // DRV_SetInputBufferSize and the buffer routines on the portable global heap.
+#include "acquire/buffers.h"
+
 #include <algorithm>
 
-#include "acquire/buffers.h"
 #include "device_fixture.h"
 
 namespace devicetest {
@@ -69,9 +70,9 @@ TEST_F(BuffersTest, SameSizeAgainGivesFreshZeroFilledBuffers) {
   g_state.hostBuffer[99] = 1234;
   g_state.localBuffer[255] = -5;
   ASSERT_EQ(tarnix::SetInputBufferSize(100), 1);
-  EXPECT_EQ(TakeTraces(), (std::vector<std::string>{kSetting + "100\n", kKill, kKillFreed,
-                                                    kFreeLocal,
-                                                    "TARNIX - Allocating local memory (256)\n"}));
+  EXPECT_EQ(TakeTraces(),
+            (std::vector<std::string>{kSetting + "100\n", kKill, kKillFreed, kFreeLocal,
+                                      "TARNIX - Allocating local memory (256)\n"}));
   EXPECT_EQ(g_state.hostBuffer[99], 0);
   EXPECT_EQ(g_state.localBuffer[255], 0);
   EXPECT_EQ(LiveBlocks(), 2) << "the old buffers were not released";
@@ -103,9 +104,9 @@ TEST_F(BuffersTest, RefusedWhileBusyKeepingBothBuffers) {
   g_state.busy = 1;
   EXPECT_EQ(tarnix::SetInputBufferSize(600), 0);
   EXPECT_EQ(ErrorCode(), 10);
-  EXPECT_EQ(TakeTraces(), (std::vector<std::string>{
-                              kSetting + "600\n",
-                              "TARNIX:DRV_SetInputBufferSize - Device was busy\n"}));
+  EXPECT_EQ(TakeTraces(),
+            (std::vector<std::string>{kSetting + "600\n",
+                                      "TARNIX:DRV_SetInputBufferSize - Device was busy\n"}));
   EXPECT_EQ(g_state.hostBuffer, host);
   EXPECT_EQ(GlobalBlockSize(g_state.localBuffer), 1024u);
   EXPECT_EQ(RecordBufferSize(), 500);
@@ -170,16 +171,16 @@ TEST_F(BuffersTest, NegativeOrOversizedRequestsAreRefusedBeforeAnyAllocation) {
   };
   // A negative size; negative block sizes; block sizes whose x4 byte count
   // wraps in 32 bits (0x40000000 * 4 == 0 and 0x40000001 * 4 == 4).
-  for (Case c : {Case{-1, 256}, Case{INT32_MIN, 256}, Case{1000, -256},
-                 Case{1000, 0x40000000}, Case{1000, 0x40000001}}) {
+  for (Case c : {Case{-1, 256}, Case{INT32_MIN, 256}, Case{1000, -256}, Case{1000, 0x40000000},
+                 Case{1000, 0x40000001}}) {
     SCOPED_TRACE(std::to_string(c.size) + " / " + std::to_string(c.blockSize));
     Set<int32_t>(TARNIX_RECORD(errorCode), 0);
     Set<int32_t>(TARNIX_RECORD(blockSize), c.blockSize);
     EXPECT_EQ(tarnix::SetInputBufferSize(c.size), 0);
     EXPECT_EQ(ErrorCode(), 6);
-    EXPECT_EQ(TakeTraces(), (std::vector<std::string>{
-                                kSetting + std::to_string(c.size) + "\n",
-                                "TARNIX:DRV_SetInputBufferSize - Size out of range\n"}));
+    EXPECT_EQ(TakeTraces(),
+              (std::vector<std::string>{kSetting + std::to_string(c.size) + "\n",
+                                        "TARNIX:DRV_SetInputBufferSize - Size out of range\n"}));
     EXPECT_EQ(g_state.hostBuffer, host);
     EXPECT_EQ(g_state.localBuffer, local);
     EXPECT_EQ(RecordBufferSize(), 500);

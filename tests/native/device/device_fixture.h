@@ -113,9 +113,7 @@ class DeviceTest : public ::testing::Test {
     return calls;
   }
 
-  static int32_t FirstBoardSerial() {
-    return VELQ_Query(1000000000, 15, 0);
-  }
+  static int32_t FirstBoardSerial() { return VELQ_Query(1000000000, 15, 0); }
 
   std::vector<uint8_t> record_;
   int liveBlocksAtStart_ = 0;

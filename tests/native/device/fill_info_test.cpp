@@ -1,10 +1,11 @@
 // The board description written into a pattern-filled host record.
+#include "describe/fill_info.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <utility>
 
-#include "describe/fill_info.h"
 #include "device_fixture.h"
 
 namespace devicetest {
@@ -25,9 +26,9 @@ struct Range {
 
 // Byte ranges a fill may write. Everything else must keep the pattern.
 std::vector<Range> NoBoardWrites() {
-  return {{TARNIX_RECORD(boardName), 20},      {TARNIX_RECORD(capabilities), 4},
-          {TARNIX_RECORD(minSampleRate), 32},  {TARNIX_RECORD(adChannelCount), 10},
-          {TARNIX_RECORD(auxCount), 2},        {TARNIX_RECORD(adChannels), 23112 - 392},
+  return {{TARNIX_RECORD(boardName), 20},     {TARNIX_RECORD(capabilities), 4},
+          {TARNIX_RECORD(minSampleRate), 32}, {TARNIX_RECORD(adChannelCount), 10},
+          {TARNIX_RECORD(auxCount), 2},       {TARNIX_RECORD(adChannels), 23112 - 392},
           {TARNIX_RECORD(descCode), 4}};
 }
 
@@ -90,8 +91,8 @@ TEST_F(FillInfoTest, WithoutBoardClearsTablesAndKeepsEverythingElse) {
   VELQSIM_ClearLog();
   tarnix::FillInfoStruct();
 
-  EXPECT_EQ(TakeTraces(), (std::vector<std::string>{"TARNIX - FillInfoStruct\n",
-                                                    "TARNIX - FillInfoNone\n"}));
+  EXPECT_EQ(TakeTraces(),
+            (std::vector<std::string>{"TARNIX - FillInfoStruct\n", "TARNIX - FillInfoNone\n"}));
   EXPECT_EQ(CallsWithoutResults(), (std::vector<std::string>{"VELQ_StrBoardName(0, ptr)"}));
   EXPECT_EQ(Get<int32_t>(TARNIX_RECORD(capabilities)), 0x2000);
   EXPECT_EQ(Get<int32_t>(TARNIX_RECORD(descCode)), 7);
@@ -311,7 +312,8 @@ TEST_F(FillInfoTest, VersionTextsComeFromBuildMinorMajorAnswers) {
   FillBoard();
   EXPECT_EQ(Text(TARNIX_RECORD(apiVersionText), 40), "3.5.3" + std::string(35, '\0'));
   const std::string board = "12.-1.2147483647";
-  EXPECT_EQ(Text(TARNIX_RECORD(boardVersionText), 40), board + std::string(40 - board.size(), '\0'));
+  EXPECT_EQ(Text(TARNIX_RECORD(boardVersionText), 40),
+            board + std::string(40 - board.size(), '\0'));
 }
 
 TEST_F(FillInfoTest, RefillWithoutBoardKeepsTheLastBoardsTexts) {
@@ -319,9 +321,10 @@ TEST_F(FillInfoTest, RefillWithoutBoardKeepsTheLastBoardsTexts) {
   const std::vector<uint8_t> described = record_;
   tarnix::g_state.serialNo = 0;
   tarnix::FillInfoStruct();
-  for (Range kept : {Range{TARNIX_RECORD(apiVersionText), 80}, Range{TARNIX_RECORD(helpFileName), 22},
-                     Range{TARNIX_RECORD(indexList), 20}, Range{TARNIX_RECORD(descFlag), 2},
-                     Range{TARNIX_RECORD(adChannelExtras), 8 * 14}}) {
+  for (Range kept :
+       {Range{TARNIX_RECORD(apiVersionText), 80}, Range{TARNIX_RECORD(helpFileName), 22},
+        Range{TARNIX_RECORD(indexList), 20}, Range{TARNIX_RECORD(descFlag), 2},
+        Range{TARNIX_RECORD(adChannelExtras), 8 * 14}}) {
     EXPECT_TRUE(std::equal(described.begin() + kept.offset,
                            described.begin() + kept.offset + kept.bytes,
                            record_.begin() + kept.offset))

@@ -1,10 +1,11 @@
 // DRV_InitDevice, DRV_KillDevice and DRV_ShowError against the simulated
 // board library, with the splash on the dialog engine's virtual clock.
+#include "core/lifecycle.h"
+
 #include <algorithm>
 #include <climits>
 
 #include "acquire/buffers.h"
-#include "core/lifecycle.h"
 #include "device_fixture.h"
 
 namespace devicetest {
@@ -94,11 +95,12 @@ TEST_F(LifecycleTest, InitialisationSelectsTheFirstBoardAndPresetsTheRecord) {
   const std::string s = std::to_string(serial);
   const std::vector<std::string> calls = CallsWithoutResults();
   ASSERT_GE(calls.size(), 7u);
-  EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 7),
-            (std::vector<std::string>{"VELQ_Query(1000000000, 1, 0)", "VELQ_Query(1000000000, 2, 0)",
-                                      "VELQ_Query(1000000000, 3, 0)", "VELQ_Query(1000000000, 5, 0)",
-                                      "VELQ_Query(1000000000, 15, 0)", "VELQ_Query(" + s + ", 10, 0)",
-                                      "VELQ_StrBoardName(" + s + ", ptr)"}));
+  EXPECT_EQ(
+      std::vector<std::string>(calls.begin(), calls.begin() + 7),
+      (std::vector<std::string>{"VELQ_Query(1000000000, 1, 0)", "VELQ_Query(1000000000, 2, 0)",
+                                "VELQ_Query(1000000000, 3, 0)", "VELQ_Query(1000000000, 5, 0)",
+                                "VELQ_Query(1000000000, 15, 0)", "VELQ_Query(" + s + ", 10, 0)",
+                                "VELQ_StrBoardName(" + s + ", ptr)"}));
 }
 
 TEST_F(LifecycleTest, OnlyLibraryVersionsFrom353UpTo35xAreAccepted) {
@@ -202,10 +204,10 @@ TEST_F(LifecycleTest, KillDeviceReleasesBuffersAndBoardButKeepsTheRecord) {
   TakeTraces();
 
   EXPECT_EQ(tarnix::KillDevice(), 1);
-  EXPECT_EQ(TakeTraces(), (std::vector<std::string>{"TARNIX - DRV_KillDevice\n",
-                                                    "TARNIX - KillBuffer\n",
-                                                    "TARNIX - KillBuffer - memory freed\n",
-                                                    "TARNIX - Freeing local memory\n"}));
+  EXPECT_EQ(TakeTraces(),
+            (std::vector<std::string>{"TARNIX - DRV_KillDevice\n", "TARNIX - KillBuffer\n",
+                                      "TARNIX - KillBuffer - memory freed\n",
+                                      "TARNIX - Freeing local memory\n"}));
   EXPECT_EQ(g_state.hostBuffer, nullptr);
   EXPECT_EQ(g_state.localBuffer, nullptr);
   EXPECT_EQ(TarnixPortable_LiveBlocks(), liveBlocksAtStart_);
@@ -230,14 +232,22 @@ TEST_F(LifecycleTest, KillDeviceDuringAMeasurementKeepsTheHostBuffer) {
 TEST_F(LifecycleTest, ShowErrorExplainsEveryCodeOfTheTable) {
   AttachRecord();
   const std::pair<int32_t, const char*> table[] = {
-      {5, "Unkown driver error has occured"},   {6, "Unkown driver error has occured"},
-      {10, "Unkown driver error has occured"},  {-100, "A/D Busy"},
-      {-101, "Function not supported"},         {-102, "Wrong sampling frequency"},
-      {-103, "No channel selected"},            {-104, "Wrong block size"},
-      {16, "Frequency had to be changed"},      {17, "Channel list had to be changed"},
-      {0, "Unkown driver error has occured"},   {1, "Unkown driver error has occured"},
-      {-99, "Unkown driver error has occured"}, {-105, "Unkown driver error has occured"},
-      {-199, "Unkown driver error has occured"}, {INT_MAX, "Unkown driver error has occured"},
+      {5, "Unkown driver error has occured"},
+      {6, "Unkown driver error has occured"},
+      {10, "Unkown driver error has occured"},
+      {-100, "A/D Busy"},
+      {-101, "Function not supported"},
+      {-102, "Wrong sampling frequency"},
+      {-103, "No channel selected"},
+      {-104, "Wrong block size"},
+      {16, "Frequency had to be changed"},
+      {17, "Channel list had to be changed"},
+      {0, "Unkown driver error has occured"},
+      {1, "Unkown driver error has occured"},
+      {-99, "Unkown driver error has occured"},
+      {-105, "Unkown driver error has occured"},
+      {-199, "Unkown driver error has occured"},
+      {INT_MAX, "Unkown driver error has occured"},
   };
   for (const auto& [code, text] : table) {
     SCOPED_TRACE(code);

@@ -38,9 +38,7 @@ class HardeningTest : public ::testing::Test {
     TarnixPortable_SetTraceToStderr(0);
     TarnixPortable_SetMessageBoxToStderr(0);
     TarnixPortable_SetTraceHook(
-        [](const char* text, void* self) {
-          static_cast<HardeningTest*>(self)->trace_ += text;
-        },
+        [](const char* text, void* self) { static_cast<HardeningTest*>(self)->trace_ += text; },
         this);
     char pattern[] = "/tmp/tarnix-hardening-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);

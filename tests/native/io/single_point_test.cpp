@@ -1,5 +1,7 @@
 // Single-point analog, digital and counter I/O against the simulated board
 // library, and the entries the module accepts without implementing them.
+#include "io/single_point.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -10,10 +12,8 @@
 #include "core/board_api.h"
 #include "core/driver_state.h"
 #include "core/exports.h"
-#include "io/single_point.h"
 #include "platform/portable/portable_control.h"
 #include "velqsim.h"
-
 
 namespace tarnix {
 namespace {
@@ -192,9 +192,9 @@ TEST_F(SinglePointTest, ExplainGainCodeAndInertEntriesAnswerFixedValuesAtAnyTime
                        DRV_AdvanceDigitalOutputBuf, DRV_GetAnalogOutputStatus}) {
       EXPECT_EQ(entry(), 1) << when;
     }
-    for (auto entry : {DRV_GetAnalogOutputBuf, DRV_GetCounterOutputBuf, DRV_GetCounterOutputStatus,
-                       DRV_GetDigitalOutputBuf, DRV_GetDigitalOutputStatus,
-                       DRV_GetHardwareDescription}) {
+    for (auto entry :
+         {DRV_GetAnalogOutputBuf, DRV_GetCounterOutputBuf, DRV_GetCounterOutputStatus,
+          DRV_GetDigitalOutputBuf, DRV_GetDigitalOutputStatus, DRV_GetHardwareDescription}) {
       EXPECT_EQ(entry(), 0) << when;
     }
     const char* text = DRV_ExplainGainCode(7, -1);

@@ -199,9 +199,11 @@ TEST_F(RegistryStoreTest, StoreThatCannotExistOrIsNoDatabaseAnswersWindowsCodes)
   platform::RegistryKey key = nullptr;
   // A place where no file can be created.
   TarnixPortable_SetRegistryPath("/proc/tarnix-no-such-dir/registry.sqlite3");
-  EXPECT_EQ(platform::RegCreate("Software\\A", platform::kKeyAllAccess, &key), platform::kRegAccessDenied);
+  EXPECT_EQ(platform::RegCreate("Software\\A", platform::kKeyAllAccess, &key),
+            platform::kRegAccessDenied);
   EXPECT_EQ(key, nullptr);
-  EXPECT_EQ(platform::RegOpen("Software\\A", platform::kKeyQueryValue, &key), platform::kRegNotFound);
+  EXPECT_EQ(platform::RegOpen("Software\\A", platform::kKeyQueryValue, &key),
+            platform::kRegNotFound);
 
   // A file that is not a store: refused, and left as it was.
   const std::string junk = dir_ + "/junk.sqlite3";
@@ -220,7 +222,8 @@ TEST_F(RegistryStoreTest, StoreThatCannotExistOrIsNoDatabaseAnswersWindowsCodes)
 
 TEST_F(RegistryStoreTest, KeysAndValuesBehaveAsTheSystemRegistry) {
   platform::RegistryKey key = nullptr;
-  ASSERT_EQ(platform::RegCreate("Software\\Mixed\\Case", platform::kKeyAllAccess, &key), platform::kRegOk);
+  ASSERT_EQ(platform::RegCreate("Software\\Mixed\\Case", platform::kKeyAllAccess, &key),
+            platform::kRegOk);
   const uint8_t blob[] = {0, 1, 2, 0, 255, 7};
   EXPECT_EQ(platform::RegSet(key, "Blob", 3, blob, sizeof blob), platform::kRegOk);
   EXPECT_EQ(platform::RegSet(key, "Empty", 3, nullptr, 0), platform::kRegOk);
@@ -229,7 +232,8 @@ TEST_F(RegistryStoreTest, KeysAndValuesBehaveAsTheSystemRegistry) {
   // Every key on the way exists, found in any case.
   ASSERT_EQ(platform::RegOpen("SOFTWARE\\mixed", platform::kKeyQueryValue, &key), platform::kRegOk);
   platform::RegClose(key);
-  ASSERT_EQ(platform::RegOpen("software\\MIXED\\case", platform::kKeyQueryValue, &key), platform::kRegOk);
+  ASSERT_EQ(platform::RegOpen("software\\MIXED\\case", platform::kKeyQueryValue, &key),
+            platform::kRegOk);
 
   uint32_t type = 0;
   uint32_t size = 0;
@@ -243,7 +247,8 @@ TEST_F(RegistryStoreTest, KeysAndValuesBehaveAsTheSystemRegistry) {
   uint8_t whole[8] = {};
   size = sizeof whole;
   EXPECT_EQ(platform::RegQuery(key, "Blob", &type, whole, &size), platform::kRegOk);
-  EXPECT_EQ(std::vector<uint8_t>(whole, whole + size), std::vector<uint8_t>(blob, blob + sizeof blob));
+  EXPECT_EQ(std::vector<uint8_t>(whole, whole + size),
+            std::vector<uint8_t>(blob, blob + sizeof blob));
   EXPECT_EQ(platform::RegQuery(key, "empty", &type, nullptr, &size), platform::kRegOk);
   EXPECT_EQ(size, 0u);
   EXPECT_EQ(platform::RegQuery(key, "Missing", &type, nullptr, &size), platform::kRegNotFound);
@@ -251,14 +256,15 @@ TEST_F(RegistryStoreTest, KeysAndValuesBehaveAsTheSystemRegistry) {
   EXPECT_EQ(platform::RegSet(key, "Blob", 4, blob, 4), platform::kRegAccessDenied);
   platform::RegClose(key);
 
-  EXPECT_EQ(platform::RegOpen("Software\\Mixed\\Other", platform::kKeyQueryValue, &key), platform::kRegNotFound);
+  EXPECT_EQ(platform::RegOpen("Software\\Mixed\\Other", platform::kKeyQueryValue, &key),
+            platform::kRegNotFound);
 
   // Keys keep the spelling they were created with.
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open_v2(storePath_.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
   sqlite3_stmt* stmt = nullptr;
-  ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT group_concat(name, '/') FROM reg_key ORDER BY id", -1, &stmt,
-                               nullptr),
+  ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT group_concat(name, '/') FROM reg_key ORDER BY id", -1,
+                               &stmt, nullptr),
             SQLITE_OK);
   ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
   EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)), "Software/Mixed/Case");

@@ -1,11 +1,12 @@
 // Worksheet save, load and new against the persistent registry file.
+#include "settings/worksheet.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cstring>
 
 #include "describe/fill_info.h"
-#include "settings/worksheet.h"
 #include "settings_fixture.h"
 
 namespace tarnix::testing {
@@ -34,7 +35,8 @@ class WorksheetTest : public RegistryTest {
     g_state.deviceRecord = record_.data();
   }
   int32_t Capabilities() const {
-    return RecordRef(const_cast<uint8_t*>(record_.data())).get<int32_t>(TARNIX_RECORD(capabilities));
+    return RecordRef(const_cast<uint8_t*>(record_.data()))
+        .get<int32_t>(TARNIX_RECORD(capabilities));
   }
   std::vector<uint8_t> record_;
 };
@@ -42,9 +44,10 @@ class WorksheetTest : public RegistryTest {
 TEST_F(WorksheetTest, SaveThenLoadRestoresAllFiveFieldsWithExactTraces) {
   SetSettings(424242, 1, -1, 2, -1);
   EXPECT_EQ(SaveWorksheet("Bench"), 1);
-  EXPECT_EQ(traces_, (Strings{"TARNIX:DRV_SaveWorksheet - Path = Software\\Morvane\\VELQ\\Sorvik\\Bench",
-                              kWrite, kWrite, kWrite, kWrite, kWrite,
-                              SaveLine("SerialNo = 424242, ClkSrc = 1, Gain = -1, Range = 2, Mode = -1")}));
+  EXPECT_EQ(traces_,
+            (Strings{"TARNIX:DRV_SaveWorksheet - Path = Software\\Morvane\\VELQ\\Sorvik\\Bench",
+                     kWrite, kWrite, kWrite, kWrite, kWrite,
+                     SaveLine("SerialNo = 424242, ClkSrc = 1, Gain = -1, Range = 2, Mode = -1")}));
 
   // Stored as REG_DWORD, least significant byte first; -1 as 0xFFFFFFFF. The
   // serial number keeps the spelling it was written with.
@@ -61,8 +64,9 @@ TEST_F(WorksheetTest, SaveThenLoadRestoresAllFiveFieldsWithExactTraces) {
   EXPECT_EQ(LoadWorksheet("Bench"), 1);
   EXPECT_EQ(Settings(), (std::vector<int32_t>{424242, 1, -1, 2, -1}));
   // No record handed over: the five reads and two lines, and no refill.
-  EXPECT_EQ(traces_, (Strings{"TARNIX:DRV_LoadWorksheet - Path = Software\\Morvane\\VELQ\\Sorvik\\Bench",
-                              LoadLine("SerialNo = 424242, ClkSrc = 1, Gain = -1, Range = 2, Mode = -1")}));
+  EXPECT_EQ(traces_,
+            (Strings{"TARNIX:DRV_LoadWorksheet - Path = Software\\Morvane\\VELQ\\Sorvik\\Bench",
+                     LoadLine("SerialNo = 424242, ClkSrc = 1, Gain = -1, Range = 2, Mode = -1")}));
 }
 
 TEST_F(WorksheetTest, TwoWorksheetsKeepSeparateSettingsAndNamesIgnoreCase) {
@@ -87,11 +91,12 @@ TEST_F(WorksheetTest, NeverSavedNameKeepsSettingsAndRefillsRecord) {
   EXPECT_EQ(LoadWorksheet("never saved"), 1);
   EXPECT_EQ(Settings(), (std::vector<int32_t>{0, 1, 2, 0, 1}));
   ASSERT_GE(traces_.size(), 8u);
-  EXPECT_EQ(Strings(traces_.begin(), traces_.begin() + 8),
-            (Strings{"TARNIX:DRV_LoadWorksheet - Path = Software\\Morvane\\VELQ\\Sorvik\\never saved",
-                     kFailedOpen, kFailedOpen, kFailedOpen, kFailedOpen, kFailedOpen,
-                     LoadLine("SerialNo = 0, ClkSrc = 1, Gain = 2, Range = 0, Mode = 1"),
-                     "TARNIX - FillInfoBoard\n"}));
+  EXPECT_EQ(
+      Strings(traces_.begin(), traces_.begin() + 8),
+      (Strings{"TARNIX:DRV_LoadWorksheet - Path = Software\\Morvane\\VELQ\\Sorvik\\never saved",
+               kFailedOpen, kFailedOpen, kFailedOpen, kFailedOpen, kFailedOpen,
+               LoadLine("SerialNo = 0, ClkSrc = 1, Gain = 2, Range = 0, Mode = 1"),
+               "TARNIX - FillInfoBoard\n"}));
   // The board description, not the no-board one, even for serial 0.
   EXPECT_EQ(Capabilities(), 0x203C);
   // A load writes no error code.
@@ -208,8 +213,9 @@ TEST_F(WorksheetTest, BackslashesInTheNameMakeNestedKeys) {
   SetSettings(31, 0, 0, 0, 0);
   SaveWorksheet("Lab\\Run 7");
   platform::RegistryKey key = nullptr;
-  ASSERT_EQ(platform::RegOpen("Software\\Morvane\\VELQ\\Sorvik\\Lab", platform::kKeyQueryValue, &key),
-            platform::kRegOk);
+  ASSERT_EQ(
+      platform::RegOpen("Software\\Morvane\\VELQ\\Sorvik\\Lab", platform::kKeyQueryValue, &key),
+      platform::kRegOk);
   platform::RegClose(key);
   uint32_t type = 0;
   std::vector<uint8_t> data;
@@ -239,7 +245,9 @@ TEST_F(WorksheetTest, NameTooLongForTheKeyBufferIsRefusedWithoutOverrun) {
   EXPECT_EQ(Settings(), (std::vector<int32_t>{4, 4, 4, 4, 4}));
   ASSERT_EQ(traces_.size(), 3u);
   EXPECT_EQ(traces_[0].size(), 255u);
-  EXPECT_EQ(traces_[0].rfind("TARNIX:DRV_LoadWorksheet - Path = Software\\Morvane\\VELQ\\Sorvik\\xxx", 0), 0u);
+  EXPECT_EQ(
+      traces_[0].rfind("TARNIX:DRV_LoadWorksheet - Path = Software\\Morvane\\VELQ\\Sorvik\\xxx", 0),
+      0u);
   EXPECT_EQ(traces_[1], "TARNIX:DRV_LoadWorksheet - Name refused, registry not used\n");
 
   // A missing name is refused the same way.

@@ -1,4 +1,6 @@
 // Process attach and detach, and the module's one way to show a failure.
+#include "core/process_entry.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -6,7 +8,6 @@
 
 #include "core/driver_state.h"
 #include "core/messages.h"
-#include "core/process_entry.h"
 #include "platform/portable/portable_control.h"
 #include "ui/resources.h"
 #include "velqsim.h"

@@ -48,7 +48,9 @@ std::function<void(const RecordRef&)> Words(std::size_t offset, int count, T val
 std::function<void(const RecordRef&)> ChannelTable(std::size_t offset, int count) {
   return [=](const RecordRef& r) {
     for (int i = 0; i < count; ++i) {
-      auto at = [&](std::size_t field) { return EntryOffset(offset, sizeof(ChannelEntry), i, field); };
+      auto at = [&](std::size_t field) {
+        return EntryOffset(offset, sizeof(ChannelEntry), i, field);
+      };
       r.set<double>(at(TARNIX_OFFSET(ChannelEntry, maxValue)), 10.0);
       r.set<double>(at(TARNIX_OFFSET(ChannelEntry, minValue)), -10.0);
       r.set<int32_t>(at(TARNIX_OFFSET(ChannelEntry, fullScaleCode)), 4095);
@@ -143,8 +145,8 @@ TEST(RecordLayout, EachFieldWriteTouchesExactlyItsOwnBytes) {
       if (inside) {
         ASSERT_NE(buffer[i], kPattern) << f.name << " left byte " << i << " unwritten";
       } else {
-        ASSERT_EQ(buffer[i], kPattern) << f.name << " wrote byte " << i << " outside "
-                                       << f.offset << ".." << f.offset + f.width - 1;
+        ASSERT_EQ(buffer[i], kPattern) << f.name << " wrote byte " << i << " outside " << f.offset
+                                       << ".." << f.offset + f.width - 1;
       }
     }
   }
@@ -155,8 +157,8 @@ TEST(RecordLayout, GapsAndTheHostPartOfEachChannelExtraStayUntouched) {
   RecordRef record(buffer.data());
   for (const Field& f : Fields()) f.write(record);
   for (int i = 0; i < tarnix::kAdChannelExtrasUsed; ++i) {
-    record.set<int16_t>(EntryOffset(TARNIX_RECORD(adChannelExtras), sizeof(tarnix::AdChannelExtra), i,
-                                    TARNIX_OFFSET(AdChannelExtra, extraWord)),
+    record.set<int16_t>(EntryOffset(TARNIX_RECORD(adChannelExtras), sizeof(tarnix::AdChannelExtra),
+                                    i, TARNIX_OFFSET(AdChannelExtra, extraWord)),
                         0);
   }
   for (auto [first, last] : kGaps) {
@@ -166,14 +168,17 @@ TEST(RecordLayout, GapsAndTheHostPartOfEachChannelExtraStayUntouched) {
     std::size_t base = 24578 + 14 * entry;
     EXPECT_EQ(buffer[base], 0) << "extraWord of entry " << entry;
     EXPECT_EQ(buffer[base + 1], 0) << "extraWord of entry " << entry;
-    for (std::size_t i = base + 2; i < base + 14; ++i) ASSERT_EQ(buffer[i], kPattern) << "byte " << i;
+    for (std::size_t i = base + 2; i < base + 14; ++i)
+      ASSERT_EQ(buffer[i], kPattern) << "byte " << i;
   }
   EXPECT_EQ(24578 + 14 * 7 + 1, 24677) << "last byte the module touches";
   for (std::size_t i = 24678; i < kBufferBytes; ++i) ASSERT_EQ(buffer[i], kPattern) << "byte " << i;
   // Every byte up to the last used one is a field or a gap, never both.
   std::vector<int> owners(24678, 0);
-  for (const Field& f : Fields()) for (std::size_t i = f.offset; i < f.offset + f.width; ++i) ++owners[i];
-  for (auto [first, last] : kGaps) for (std::size_t i = first; i <= last; ++i) ++owners[i];
+  for (const Field& f : Fields())
+    for (std::size_t i = f.offset; i < f.offset + f.width; ++i) ++owners[i];
+  for (auto [first, last] : kGaps)
+    for (std::size_t i = first; i <= last; ++i) ++owners[i];
   for (std::size_t i = 0; i < 24578; ++i) ASSERT_EQ(owners[i], 1) << "byte " << i;
 }
 

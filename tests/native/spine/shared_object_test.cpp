@@ -16,20 +16,41 @@ namespace {
 
 // name -> routine; names with the same routine share one address.
 const std::map<std::string, std::string> kExports = {
-    {"DRV_AdvanceAnalogOutputBuf", "advance-output"}, {"DRV_AdvanceCounterOutputBuf", "advance-output"},
-    {"DRV_AdvanceDigitalOutputBuf", "advance-output"}, {"DRV_GetAnalogOutputStatus", "advance-output"},
-    {"DRV_GetAnalogOutputBuf", "get-output"},          {"DRV_GetCounterOutputBuf", "get-output"},
-    {"DRV_GetCounterOutputStatus", "get-output"},      {"DRV_GetDigitalOutputBuf", "get-output"},
-    {"DRV_GetDigitalOutputStatus", "get-output"},      {"DRV_GetHardwareDescription", "get-output"},
-    {"DRV_SetAnalogOutputBufferMode", "set-mode"},     {"DRV_SetCounterOutputBufferMode", "set-mode"},
-    {"DRV_SetDigitalOutputBufferMode", "set-mode"},    {"DRV_SetScanList", "set-mode"},
-    {"DRV_AdvanceInputBuf", "1"},    {"DRV_ExplainGainCode", "2"},    {"DRV_GetInputBuf", "3"},
-    {"DRV_GetInputBufStatus", "4"},  {"DRV_GetMeasInfoEx", "5"},      {"DRV_InitDevice", "6"},
-    {"DRV_KillDevice", "7"},         {"DRV_LoadWorksheet", "8"},      {"DRV_NewWorksheet", "9"},
-    {"DRV_ReadCounterInput", "10"},  {"DRV_ReadDigitalInput", "11"},  {"DRV_SaveWorksheet", "12"},
-    {"DRV_SetInputBufferSize", "13"}, {"DRV_ShowDialog", "14"},       {"DRV_ShowError", "15"},
-    {"DRV_StartMeas", "16"},         {"DRV_StopMeas", "17"},          {"DRV_TestStruct", "18"},
-    {"DRV_WriteAnalogOutput", "19"}, {"DRV_WriteCounterOutput", "20"}, {"DRV_WriteDigitalOutput", "21"},
+    {"DRV_AdvanceAnalogOutputBuf", "advance-output"},
+    {"DRV_AdvanceCounterOutputBuf", "advance-output"},
+    {"DRV_AdvanceDigitalOutputBuf", "advance-output"},
+    {"DRV_GetAnalogOutputStatus", "advance-output"},
+    {"DRV_GetAnalogOutputBuf", "get-output"},
+    {"DRV_GetCounterOutputBuf", "get-output"},
+    {"DRV_GetCounterOutputStatus", "get-output"},
+    {"DRV_GetDigitalOutputBuf", "get-output"},
+    {"DRV_GetDigitalOutputStatus", "get-output"},
+    {"DRV_GetHardwareDescription", "get-output"},
+    {"DRV_SetAnalogOutputBufferMode", "set-mode"},
+    {"DRV_SetCounterOutputBufferMode", "set-mode"},
+    {"DRV_SetDigitalOutputBufferMode", "set-mode"},
+    {"DRV_SetScanList", "set-mode"},
+    {"DRV_AdvanceInputBuf", "1"},
+    {"DRV_ExplainGainCode", "2"},
+    {"DRV_GetInputBuf", "3"},
+    {"DRV_GetInputBufStatus", "4"},
+    {"DRV_GetMeasInfoEx", "5"},
+    {"DRV_InitDevice", "6"},
+    {"DRV_KillDevice", "7"},
+    {"DRV_LoadWorksheet", "8"},
+    {"DRV_NewWorksheet", "9"},
+    {"DRV_ReadCounterInput", "10"},
+    {"DRV_ReadDigitalInput", "11"},
+    {"DRV_SaveWorksheet", "12"},
+    {"DRV_SetInputBufferSize", "13"},
+    {"DRV_ShowDialog", "14"},
+    {"DRV_ShowError", "15"},
+    {"DRV_StartMeas", "16"},
+    {"DRV_StopMeas", "17"},
+    {"DRV_TestStruct", "18"},
+    {"DRV_WriteAnalogOutput", "19"},
+    {"DRV_WriteCounterOutput", "20"},
+    {"DRV_WriteDigitalOutput", "21"},
 };
 
 std::string LibraryPath() {
@@ -87,7 +108,8 @@ bool StillLoaded() {
 
 TEST(SharedObject, LoadAndUnloadRunTheProcessEntry) {
   if (StillLoaded()) {
-    GTEST_SKIP() << "libtarnix.so stayed loaded after an earlier dlclose in this build; load traces not observable";
+    GTEST_SKIP() << "libtarnix.so stayed loaded after an earlier dlclose in this build; load "
+                    "traces not observable";
   }
   testing::internal::CaptureStderr();
   void* library = dlopen(LibraryPath().c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -106,7 +128,8 @@ TEST(SharedObject, LoadAndUnloadRunTheProcessEntry) {
   setHook([](const char* text, void*) { g_unloadTraces->emplace_back(text); }, nullptr);
   ASSERT_EQ(dlclose(library), 0) << dlerror();
   if (StillLoaded()) {
-    GTEST_SKIP() << "libtarnix.so stays loaded after dlclose in this build; unload traces not observable";
+    GTEST_SKIP()
+        << "libtarnix.so stays loaded after dlclose in this build; unload traces not observable";
   }
   EXPECT_EQ(traces, (std::vector<std::string>{"TARNIX:DllMain\n", "TARNIX:DllMain - Stopping\n"}));
 }

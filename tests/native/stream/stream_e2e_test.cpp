@@ -64,8 +64,9 @@ TEST(SequenceCheck, FindsLostAndRepeatedSamplesAcrossWrapsAndZero) {
 }
 
 TEST(StreamE2e, SequenceRunPassesAndADroppedBlockFailsIt) {
-  HostResult good = RunHost(Args(SequenceBoard(""), {"-c", "0-2", "-r", "30000", "--duration",
-                                                     "1", "--block-size", "255", "--check-sequence", "--count-only"}));
+  HostResult good =
+      RunHost(Args(SequenceBoard(""), {"-c", "0-2", "-r", "30000", "--duration", "1",
+                                       "--block-size", "255", "--check-sequence", "--count-only"}));
   ASSERT_EQ(good.exitCode, 0) << Show(good);
   EXPECT_HAS(good.out, "sequence check passed");
   EXPECT_HAS(good.out, "overruns: 0\n");
@@ -75,19 +76,20 @@ TEST(StreamE2e, SequenceRunPassesAndADroppedBlockFailsIt) {
   // The board loses one block's worth of samples silently (85 scans): no overrun, only
   // the check can tell.
   HostResult bad = RunHost(Args(SequenceBoard(R"("loseSamples": {"after": 9000, "count": 255}, )"),
-                                {"-c", "0-2", "-r", "30000", "--duration", "1", "--block-size", "255",
-                                 "--check-sequence", "--count-only"}));
+                                {"-c", "0-2", "-r", "30000", "--duration", "1", "--block-size",
+                                 "255", "--check-sequence", "--count-only"}));
   EXPECT_EQ(bad.exitCode, 6) << Show(bad);
   EXPECT_HAS(bad.out, "sequence check FAILED");
   EXPECT_HAS(bad.out, "overruns: 0\n");
-  EXPECT_EQ(Occurrences(bad.out, "        1        0      "), 3u) << bad.out;  // one gap per channel
+  EXPECT_EQ(Occurrences(bad.out, "        1        0      "), 3u)
+      << bad.out;  // one gap per channel
 }
 
 TEST(StreamE2e, SlowHostOverrunsOnceStopsAndKeepsEarlierSamplesIntact) {
-  HostResult r = RunHost(Args(SequenceBoard(R"("fifoCapacity": 20000, )"),
-                              {"-c", "0-2", "-r", "200000", "--block-size", "4096", "--buffer-size",
-                               "16384", "--duration", "5", "--host-delay", "100",
-                               "--check-sequence", "--count-only"}));
+  HostResult r =
+      RunHost(Args(SequenceBoard(R"("fifoCapacity": 20000, )"),
+                   {"-c", "0-2", "-r", "200000", "--block-size", "4096", "--buffer-size", "16384",
+                    "--duration", "5", "--host-delay", "100", "--check-sequence", "--count-only"}));
   EXPECT_EQ(r.exitCode, 3) << Show(r);
   EXPECT_EQ(Occurrences(r.out, "overruns: 1\n"), 1u) << Show(r);
   EXPECT_HAS(r.out, "overrun message: Driver buffer or hardware FIFO overrun!");
@@ -103,10 +105,11 @@ TEST(StreamE2e, RecordedCsvAndWavReplayToTheSameCodes) {
   ASSERT_EQ(rec.exitCode, 0) << Show(rec);
   std::string replay = ScratchPath("replay.json");
   WriteFile(replay, R"({"boards": [{"serial": 4711, "inputs": 8, "signals": [
-      {"channel": 5, "kind": "replay", "file": ")" + recorded +
+      {"channel": 5, "kind": "replay", "file": ")" +
+                        recorded +
                         R"(", "column": "ch1_V", "resample": false, "loop": false},
-      {"channel": 6, "kind": "replay", "file": ")" + recorded +
-                        R"(", "column": 3, "resample": false}]}]})");
+      {"channel": 6, "kind": "replay", "file": ")" +
+                        recorded + R"(", "column": 3, "resample": false}]}]})");
   std::string back = ScratchPath("back.csv");
   HostResult again = RunHost({"--board-config", replay, "acquire", "-c", "5,6", "-r", "2000",
                               "--blocks", "6", "--block-size", "200", "--csv", back});
@@ -135,11 +138,11 @@ TEST(StreamE2e, RecordedCsvAndWavReplayToTheSameCodes) {
   sf_close(file);
   std::string wavBoard = ScratchPath("wav.json");
   WriteFile(wavBoard, R"({"boards": [{"serial": 4711, "inputs": 8, "signals": [
-      {"channel": 0, "kind": "replay", "file": ")" + wav +
-                          R"(", "column": 1, "fullScale": 5, "resample": false}]}]})");
+      {"channel": 0, "kind": "replay", "file": ")" +
+                          wav + R"(", "column": 1, "fullScale": 5, "resample": false}]}]})");
   std::string wavOut = ScratchPath("wav.csv");
-  HostResult w = RunHost({"--board-config", wavBoard, "acquire", "-c", "0", "-r", "100",
-                          "--blocks", "1", "--block-size", "8", "--csv", wavOut});
+  HostResult w = RunHost({"--board-config", wavBoard, "acquire", "-c", "0", "-r", "100", "--blocks",
+                          "1", "--block-size", "8", "--csv", wavOut});
   ASSERT_EQ(w.exitCode, 0) << Show(w);
   std::vector<std::string> rows = Lines(ReadFile(wavOut));
   ASSERT_EQ(rows.size(), 9u);
@@ -151,7 +154,8 @@ TEST(StreamE2e, RecordedCsvAndWavReplayToTheSameCodes) {
 
   // A missing column is refused when the profile is loaded, naming the file.
   WriteFile(replay, R"({"boards": [{"serial": 4711, "signals": [{"channel": 0, "kind": "replay",
-      "file": ")" + recorded + R"(", "column": "ch7_V"}]}]})");
+      "file": ")" + recorded +
+                        R"(", "column": "ch7_V"}]}]})");
   HostResult refused = RunHost({"--board-config", replay, "info"});
   EXPECT_NE(refused.exitCode, 0);
   EXPECT_HAS(refused.err, "boards[0].signals[0].file: \"" + recorded + "\": no column \"ch7_V\"");
@@ -163,7 +167,8 @@ TEST(StreamE2e, RecordedCsvAndWavReplayToTheSameCodes) {
   sf_close(file);
   refused = RunHost({"--board-config", wavBoard, "info"});
   EXPECT_NE(refused.exitCode, 0);
-  EXPECT_HAS(refused.err, "\": sample format not supported (16, 24 or 32-bit PCM or 32-bit float only)");
+  EXPECT_HAS(refused.err,
+             "\": sample format not supported (16, 24 or 32-bit PCM or 32-bit float only)");
   for (const std::string& path : {recorded, back, wav, wavOut}) std::remove(path.c_str());
 }
 

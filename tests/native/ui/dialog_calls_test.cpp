@@ -28,7 +28,7 @@ TEST_F(UiTest, OpeningAsksTheLibraryInOrderAndTracesEachList) {
   DRV_ShowDialog(1, 0);  // no script: closed as by the Escape key
 
   const Strings expected = {
-      "VELQ_Query(1000000000, 5, 0)",  "VELQ_Query(1000000000, 4, 0)",
+      "VELQ_Query(1000000000, 5, 0)", "VELQ_Query(1000000000, 4, 0)",
       "VELQ_Query(1000000000, 15, 0)", "VELQ_Query(1000000000, 15, 1)",
       // ShowBoardInfo
       "VELQ_Query(1000000000, 15, 0)", "VELQ_Query(5000, 10, 0)", "VELQ_Query(5000, 11, 0)",
@@ -39,9 +39,9 @@ TEST_F(UiTest, OpeningAsksTheLibraryInOrderAndTracesEachList) {
       "VELQ_Query(1000000000, 15, 0)", "VELQ_Query(5000, 146, 0)", "VELQ_Query(5000, 147, 0)",
       "VELQ_Query(1000000000, 15, 0)", "VELQ_Query(5000, 144, 0)", "VELQ_Query(5000, 145, 0)"};
   EXPECT_EQ(CallsOnly(CallLog()), expected);
-  EXPECT_EQ(traces_, (Strings{"TARNIX - FillADRange\n", "TARNIX - FillClkSrc\n",
-                              "TARNIX - FillADMode\n", "TARNIX - FillADGain\n",
-                              "TARNIX - WM_COMMAND\n"}));
+  EXPECT_EQ(traces_,
+            (Strings{"TARNIX - FillADRange\n", "TARNIX - FillClkSrc\n", "TARNIX - FillADMode\n",
+                     "TARNIX - FillADGain\n", "TARNIX - WM_COMMAND\n"}));
   EXPECT_EQ(TarnixPortable_LastDialogForced(), 0) << "Cancel did not close the dialog";
 }
 
@@ -50,8 +50,9 @@ TEST_F(UiTest, OnlyTheWholeBoardListConfirmationShowsAnotherBoard) {
   Boards(2);
   // Selection change (1) of the list, a confirmation (9) of another control,
   // then the real confirmation.
-  TarnixPortable_ScriptDialog(IDD_SETUP, "select 1005 1; command 0x103ED; command 0x903EE; "
-                                         "command 0x90001");
+  TarnixPortable_ScriptDialog(IDD_SETUP,
+                              "select 1005 1; command 0x103ED; command 0x903EE; "
+                              "command 0x90001");
   TarnixPortable_ScriptDialog(IDD_SETUP, "cancel");
   DRV_ShowDialog(1, 0);
   EXPECT_EQ(g_state.serialNo, 5000) << "a command other than 590829 took the board";

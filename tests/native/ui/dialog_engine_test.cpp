@@ -28,8 +28,7 @@ intptr_t TARNIX_WINAPI Stubborn(WindowHandle, uint32_t message, uintptr_t wparam
 
 // Starts a 500 ms timer, counts its messages, ends on OK with their number.
 int g_ticks = 0;
-intptr_t TARNIX_WINAPI Ticking(WindowHandle dialog, uint32_t message, uintptr_t wparam,
-                               intptr_t) {
+intptr_t TARNIX_WINAPI Ticking(WindowHandle dialog, uint32_t message, uintptr_t wparam, intptr_t) {
   g_seen.push_back({message, wparam});
   if (message == platform::kMsgInitDialog) {
     g_ticks = 0;
@@ -106,8 +105,8 @@ TEST_F(EngineTest, ScriptsWaitForTheirTemplateAndBadScriptsQueueNothing) {
   EXPECT_EQ(g_seen.size(), 2u);
   EXPECT_EQ(TarnixPortable_ClearDialogScript(), 1);
 
-  for (const char* bad : {"pick 1005", "jump", "pick 70000 1", "command -1", "ok 3",
-                          "wait", "select 1005 x", "ok; pick 1005 99999999999"}) {
+  for (const char* bad : {"pick 1005", "jump", "pick 70000 1", "command -1", "ok 3", "wait",
+                          "select 1005 x", "ok; pick 1005 99999999999"}) {
     EXPECT_EQ(TarnixPortable_ScriptDialog(0, bad), -1) << bad;
   }
   EXPECT_EQ(TarnixPortable_ScriptDialog(0, nullptr), -1);

@@ -70,7 +70,8 @@ TEST_F(UiTest, CancelKeepsTheSettingsButKeepsTheBoardPick) {
   g_state.range = 1;
   g_state.gain = 1;
   g_state.mode = 0;
-  TarnixPortable_ScriptDialog(IDD_SETUP, "pick 1005 2; select 1013 0; select 1014 0; select 1015 0; cancel");
+  TarnixPortable_ScriptDialog(IDD_SETUP,
+                              "pick 1005 2; select 1013 0; select 1014 0; select 1015 0; cancel");
   EXPECT_EQ(DRV_ShowDialog(1, 0), 1);
 
   EXPECT_EQ(TarnixPortable_LastDialogResult(), 1);
@@ -94,8 +95,9 @@ TEST_F(UiTest, OkReadsAllFourListsAndRefillsTheRecord) {
   Ranges(5000, {0, 1, 2, 3});
   g_state.mode = 1;
   // The mode list is disabled: a user cannot change it, the script neither.
-  TarnixPortable_ScriptDialog(IDD_SETUP, "select 1013 1; select 1014 3; select 1015 2; "
-                                         "select 1016 0; ok");
+  TarnixPortable_ScriptDialog(IDD_SETUP,
+                              "select 1013 1; select 1014 3; select 1015 2; "
+                              "select 1016 0; ok");
   EXPECT_EQ(DRV_ShowDialog(1, 0), 1);
 
   EXPECT_EQ(TarnixPortable_DialogControlEnabled(IDC_MODE_LIST), 0);
@@ -169,7 +171,8 @@ TEST_F(UiTest, BoardDetailsVersionAndDateAreFormattedFromTheirQueries) {
   std::memcpy(record_.data() + TARNIX_RECORD(apiVersionText), "3.5.3", 6);
   DRV_ShowDialog(1, 0);
 
-  EXPECT_EQ(RecordText(TARNIX_RECORD(boardVersionText), 40), std::string("3.1.7") + std::string(35, '\0'));
+  EXPECT_EQ(RecordText(TARNIX_RECORD(boardVersionText), 40),
+            std::string("3.1.7") + std::string(35, '\0'));
   EXPECT_EQ(Text(IDC_BOARD_DATE), "1/2/3");
   EXPECT_EQ(Text(IDC_API_VERSION), "3.5.3");
   // The byte after the field is the record's, not the text's.

@@ -72,8 +72,8 @@ class ResourceScript {
  public:
   ResourceScript() {
     // The splash's version line is made by the build (tarnix_version.h).
-    defines_ = {{"IDOK", "1"}, {"IDCANCEL", "2"},
-                {"TARNIX_VERSION_LINE", "\"" TARNIX_VERSION_LINE "\""}};
+    defines_ = {
+        {"IDOK", "1"}, {"IDCANCEL", "2"}, {"TARNIX_VERSION_LINE", "\"" TARNIX_VERSION_LINE "\""}};
     std::istringstream header(SourceFile("src/ui/resources.h"));
     for (std::string line; std::getline(header, line);) {
       std::vector<std::string> w = Words(line);

@@ -6,7 +6,6 @@
 // shared message-box watcher: under Wine on qemu-user the watcher's thread
 // has taken the process down.
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include <atomic>
@@ -18,8 +17,8 @@
 
 #include "core/board_api.h"
 #include "core/device_record.h"
-#include "wine/support/harness.h"
 #include "velqsim.h"
+#include "wine/support/harness.h"
 
 namespace {
 
@@ -39,7 +38,7 @@ struct Module {
   GetBuf getBuf = winetest::Get<GetBuf>("DRV_GetInputBuf");
   Fn0 advance = winetest::Get<Fn0>("DRV_AdvanceInputBuf");
   GetInfo info = winetest::Get<GetInfo>("DRV_GetMeasInfoEx");
-  int32_t (__stdcall* setSize)(int32_t) =
+  int32_t(__stdcall* setSize)(int32_t) =
       winetest::Get<int32_t(__stdcall*)(int32_t)>("DRV_SetInputBufferSize");
 
   Module() {
@@ -129,8 +128,8 @@ TEST(AcquireDll, FedReadingsConvertAndBlocksStayInsideTheBuffers) {
   m.record.Write<double>(TARNIX_RECORD(adChannels) + TARNIX_OFFSET(ChannelEntry, minValue), -10.0);
   // 40 readings: long enough for every vector width, with the edges spread.
   std::vector<int32_t> raw(40, 0);
-  const int32_t edges[] = {10000000, 12000000, -10000000, -12000000, 4885, 4884,
-                           5000000,  INT32_MIN, INT32_MAX, -4885};
+  const int32_t edges[] = {10000000, 12000000, -10000000, -12000000, 4885,
+                           4884,     5000000,  INT32_MIN, INT32_MAX, -4885};
   const int16_t codes[] = {2047, 2047, -2047, -2047, 1, 0, 1023, -2047, 2047, -1};
   for (int i = 0; i < 10; ++i) raw[3 * i + 1] = edges[i];
   ASSERT_TRUE(m.Buffers(40, 2));

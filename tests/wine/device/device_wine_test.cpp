@@ -7,9 +7,9 @@
 #include <climits>
 #include <cstring>
 
+#include "core/board_api.h"
 #include "global_memory_watch.h"
 #include "splash_watch.h"
-#include "core/board_api.h"
 #include "velqsim.h"
 #include "wine/support/harness.h"
 
@@ -147,10 +147,10 @@ TEST_F(OpenedDevice, OpeningKeepsEveryByteThatIsNotTheModules) {
   // The record's gaps, the request fields (opening only presets sampleRate
   // and blockSize), errorCode, the help file name after its terminator, and
   // everything after the last AdChannelExtra.
-  std::vector<Gap> untouched = {
-      {2, 7},         {92, 93},       {176, 195},     {207, 215},     {250, 313},
-      {324, 325},     {348, 391},     {23112, 24275}, {24282, 24285}, {24294, 24553},
-      {24558, 24577}, {24678, HostRecord::kBytes - 1}};
+  std::vector<Gap> untouched = {{2, 7},         {92, 93},       {176, 195},
+                                {207, 215},     {250, 313},     {324, 325},
+                                {348, 391},     {23112, 24275}, {24282, 24285},
+                                {24294, 24553}, {24558, 24577}, {24678, HostRecord::kBytes - 1}};
   // The 12 host bytes of each of the 8 AdChannelExtra entries.
   for (std::size_t i = 0; i < 8; ++i) {
     const std::size_t entry = EntryOffset(TARNIX_RECORD(adChannelExtras), 14, i, 0);
@@ -250,12 +250,18 @@ TEST_F(OpenedDevice, ShowErrorExplainsEveryCodeInAnErrorBox) {
   char libraryText[80] = {};
   VELQ_StrError(-5, libraryText);
   const std::pair<int32_t, std::string> table[] = {
-      {5, "Unkown driver error has occured"},  {6, "Unkown driver error has occured"},
-      {10, "Unkown driver error has occured"}, {-100, "A/D Busy"},
-      {-101, "Function not supported"},        {-102, "Wrong sampling frequency"},
-      {-103, "No channel selected"},           {-104, "Wrong block size"},
-      {16, "Frequency had to be changed"},     {17, "Channel list had to be changed"},
-      {0, "Unkown driver error has occured"},  {-99, "Unkown driver error has occured"},
+      {5, "Unkown driver error has occured"},
+      {6, "Unkown driver error has occured"},
+      {10, "Unkown driver error has occured"},
+      {-100, "A/D Busy"},
+      {-101, "Function not supported"},
+      {-102, "Wrong sampling frequency"},
+      {-103, "No channel selected"},
+      {-104, "Wrong block size"},
+      {16, "Frequency had to be changed"},
+      {17, "Channel list had to be changed"},
+      {0, "Unkown driver error has occured"},
+      {-99, "Unkown driver error has occured"},
       {-205, libraryText},
   };
   ASSERT_NE(libraryText[0], '\0');

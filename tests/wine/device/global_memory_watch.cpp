@@ -43,14 +43,13 @@ void** FindImportSlot(HMODULE module, const char* dll, const char* function) {
   auto* base = reinterpret_cast<BYTE*>(module);
   auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
   auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-  const IMAGE_DATA_DIRECTORY& dir =
-      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
   if (dir.VirtualAddress == 0) return nullptr;
   auto* import = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress);
   for (; import->Name != 0; ++import) {
     if (_stricmp(reinterpret_cast<char*>(base + import->Name), dll) != 0) continue;
-    DWORD namesRva = import->OriginalFirstThunk != 0 ? import->OriginalFirstThunk
-                                                     : import->FirstThunk;
+    DWORD namesRva =
+        import->OriginalFirstThunk != 0 ? import->OriginalFirstThunk : import->FirstThunk;
     auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + namesRva);
     auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk);
     for (; names->u1.AddressOfData != 0; ++names, ++slots) {

@@ -24,9 +24,9 @@ struct SplashSeen {
   bool hasPicture = false;         // a static control showing a bitmap
   LONG pictureWidth = 0;           // size of that bitmap in pixels
   LONG pictureHeight = 0;
-  RECT client{};                   // client area in pixels
-  RECT expectedClient{};           // 224 x 89 dialog units mapped to pixels
-  DWORD firstSeen = 0;             // tick counts
+  RECT client{};          // client area in pixels
+  RECT expectedClient{};  // 224 x 89 dialog units mapped to pixels
+  DWORD firstSeen = 0;    // tick counts
   DWORD lastSeen = 0;
   DWORD visibleMs() const { return lastSeen - firstSeen; }
 };

@@ -30,8 +30,8 @@ class Refusal : public ::testing::Test {
     if (GetModuleHandleA("tarnix.dll") == nullptr) {
       winetest::StartTraceCaptureOnThisThread();
       winetest::Tarnix();
-      EXPECT_EQ(winetest::TakeTraces(), (std::vector<std::string>{
-                                            "TARNIX:DllMain\n", "TARNIX:DllMain - Starting\n"}));
+      EXPECT_EQ(winetest::TakeTraces(),
+                (std::vector<std::string>{"TARNIX:DllMain\n", "TARNIX:DllMain - Starting\n"}));
       winetest::StopTraceCapture();
     }
   }
@@ -73,10 +73,9 @@ class Refusal : public ::testing::Test {
 };
 
 TEST_F(Refusal, LibraryVersionsOutside35FromBuild3) {
-  for (auto [major, minor, build] : {std::tuple{3, 5, 2}, std::tuple{3, 6, 0},
-                                     std::tuple{4, 0, 0}}) {
-    SCOPED_TRACE(std::to_string(major) + "." + std::to_string(minor) + "." +
-                 std::to_string(build));
+  for (auto [major, minor, build] :
+       {std::tuple{3, 5, 2}, std::tuple{3, 6, 0}, std::tuple{4, 0, 0}}) {
+    SCOPED_TRACE(std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(build));
     SetLibraryVersion(major, minor, build);
     ExpectRefused(17, "Wrong VELQ API Version");
   }

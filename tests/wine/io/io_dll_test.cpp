@@ -34,9 +34,9 @@ int WrongInertAnswers() {
                            "DRV_AdvanceDigitalOutputBuf", "DRV_GetAnalogOutputStatus"}) {
     if (Get<NoArgFn>(name)() != 1) ++wrong;
   }
-  for (const char* name : {"DRV_GetAnalogOutputBuf", "DRV_GetCounterOutputBuf",
-                           "DRV_GetCounterOutputStatus", "DRV_GetDigitalOutputBuf",
-                           "DRV_GetDigitalOutputStatus", "DRV_GetHardwareDescription"}) {
+  for (const char* name :
+       {"DRV_GetAnalogOutputBuf", "DRV_GetCounterOutputBuf", "DRV_GetCounterOutputStatus",
+        "DRV_GetDigitalOutputBuf", "DRV_GetDigitalOutputStatus", "DRV_GetHardwareDescription"}) {
     if (Get<NoArgFn>(name)() != 0) ++wrong;
   }
   const char* text = Get<ExplainFn>("DRV_ExplainGainCode")(3, 4);

@@ -90,7 +90,8 @@ std::vector<StoredValue> ValuesOf(const std::string& sheet) {
     if (RegEnumValueA(key, i, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS) {
       break;
     }
-    values.push_back({std::string(name, nameLength), type, std::vector<uint8_t>(data, data + size)});
+    values.push_back(
+        {std::string(name, nameLength), type, std::vector<uint8_t>(data, data + size)});
   }
   RegCloseKey(key);
   std::sort(values.begin(), values.end(),
@@ -139,7 +140,8 @@ class WorksheetDll : public ::testing::Test {
     ASSERT_EQ(Get<NameFn>("DRV_LoadWorksheet")("wine seed"), 1);
     Strings traces = Traces();
     ASSERT_EQ(traces.size(), 2u) << ::testing::PrintToString(traces);
-    ASSERT_EQ(traces[1], "TARNIX:DRV_LoadWorksheet - " + Settings(serial, clock, gain, range, mode));
+    ASSERT_EQ(traces[1],
+              "TARNIX:DRV_LoadWorksheet - " + Settings(serial, clock, gain, range, mode));
   }
 
   static int32_t serial_;
@@ -151,10 +153,11 @@ TEST_F(WorksheetDll, SaveWritesFiveDwordsThatLoadBringsBack) {
   LoadState(serial_, 1, -1, 1, -1);
 
   ASSERT_EQ(Get<NameFn>("DRV_SaveWorksheet")("wine bench"), 1);
-  EXPECT_EQ(Traces(),
-            (Strings{"TARNIX:DRV_SaveWorksheet - Path = Software\\Morvane\\VELQ\\Sorvik\\wine bench",
-                     kWrite, kWrite, kWrite, kWrite, kWrite,
-                     "TARNIX:DRV_SaveWorksheet - " + Settings(serial_, 1, -1, 1, -1)}));
+  EXPECT_EQ(
+      Traces(),
+      (Strings{"TARNIX:DRV_SaveWorksheet - Path = Software\\Morvane\\VELQ\\Sorvik\\wine bench",
+               kWrite, kWrite, kWrite, kWrite, kWrite,
+               "TARNIX:DRV_SaveWorksheet - " + Settings(serial_, 1, -1, 1, -1)}));
 
   std::vector<StoredValue> stored = ValuesOf("wine bench");
   ASSERT_EQ(stored.size(), 5u);
@@ -169,9 +172,10 @@ TEST_F(WorksheetDll, SaveWritesFiveDwordsThatLoadBringsBack) {
   LoadState(0, 0, 0, 0, 0);
   ASSERT_EQ(Get<NameFn>("DRV_LoadWorksheet")("wine bench"), 1);
   // Without a record nothing is refilled: the two lines and no more.
-  EXPECT_EQ(Traces(),
-            (Strings{"TARNIX:DRV_LoadWorksheet - Path = Software\\Morvane\\VELQ\\Sorvik\\wine bench",
-                     "TARNIX:DRV_LoadWorksheet - " + Settings(serial_, 1, -1, 1, -1)}));
+  EXPECT_EQ(
+      Traces(),
+      (Strings{"TARNIX:DRV_LoadWorksheet - Path = Software\\Morvane\\VELQ\\Sorvik\\wine bench",
+               "TARNIX:DRV_LoadWorksheet - " + Settings(serial_, 1, -1, 1, -1)}));
 }
 
 TEST_F(WorksheetDll, NeverSavedNameAndValuesOfOtherProgramsLoadAsTheSystemRegistrySays) {
@@ -204,7 +208,8 @@ TEST_F(WorksheetDll, KeyThatCannotBeCreatedStoresNothing) {
   RegCloseKey(key);
   LoadState(serial_, 1, 1, 1, 1);
   ASSERT_EQ(Get<NameFn>("DRV_SaveWorksheet")("wine volatile\\child"), 1);
-  Strings expected{"TARNIX:DRV_SaveWorksheet - Path = Software\\Morvane\\VELQ\\Sorvik\\wine volatile\\child"};
+  Strings expected{
+      "TARNIX:DRV_SaveWorksheet - Path = Software\\Morvane\\VELQ\\Sorvik\\wine volatile\\child"};
   for (int i = 0; i < 5; ++i) {
     expected.push_back(kWrite);
     expected.push_back("TARNIX:RegWriteNumber - Failed to create/open key\n");

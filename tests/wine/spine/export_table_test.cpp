@@ -128,8 +128,8 @@ TEST(ExportTable, ImportsOnlySystemLibrariesAndTheBoardLibraryByPlainNames) {
       Headers()->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
   ASSERT_NE(entry.VirtualAddress, 0u);
   auto imports = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(Image() + entry.VirtualAddress);
-  const std::set<std::string> allowed = {"KERNEL32.DLL", "USER32.DLL", "ADVAPI32.DLL",
-                                         "MSVCRT.DLL", "VLQAPI.DLL"};
+  const std::set<std::string> allowed = {"KERNEL32.DLL", "USER32.DLL", "ADVAPI32.DLL", "MSVCRT.DLL",
+                                         "VLQAPI.DLL"};
   std::vector<std::string> boardImports;
   for (; imports->Name != 0; ++imports) {
     std::string dll = reinterpret_cast<const char*>(Image() + imports->Name);
@@ -141,7 +141,8 @@ TEST(ExportTable, ImportsOnlySystemLibrariesAndTheBoardLibraryByPlainNames) {
     auto thunk = reinterpret_cast<const IMAGE_THUNK_DATA*>(Image() + imports->OriginalFirstThunk);
     for (; thunk->u1.AddressOfData != 0; ++thunk) {
       ASSERT_FALSE(thunk->u1.Ordinal & IMAGE_ORDINAL_FLAG) << "imported by ordinal";
-      auto byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(Image() + thunk->u1.AddressOfData);
+      auto byName =
+          reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(Image() + thunk->u1.AddressOfData);
       boardImports.emplace_back(reinterpret_cast<const char*>(byName->Name));
     }
   }

@@ -1,11 +1,11 @@
 // The shared Wine harness checked against the real thing: debug output,
 // message boxes, dialogs, the host record, child processes.
+#include "wine/support/harness.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <future>
-
-#include "wine/support/harness.h"
 
 namespace {
 
@@ -73,7 +73,8 @@ TEST(Harness, HostRecordIsZeroedVersion17AndBoundsChecked) {
   }
   record.Write<double>(TARNIX_RECORD(sampleRate), 1234.5);  // unaligned offset
   EXPECT_EQ(record.Read<double>(TARNIX_RECORD(sampleRate)), 1234.5);
-  std::memcpy(static_cast<char*>(record.data()) + TARNIX_RECORD(boardName), "ABCDEFGHIJKLMNOPQRST", 20);
+  std::memcpy(static_cast<char*>(record.data()) + TARNIX_RECORD(boardName), "ABCDEFGHIJKLMNOPQRST",
+              20);
   EXPECT_EQ(record.Text(TARNIX_RECORD(boardName), 20), "ABCDEFGHIJKLMNOPQRST");
   EXPECT_THROW(record.Read<int32_t>(winetest::HostRecord::kBytes - 3), std::out_of_range);
   EXPECT_THROW(record.Write<int8_t>(winetest::HostRecord::kBytes, 1), std::out_of_range);

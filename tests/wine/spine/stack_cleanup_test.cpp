@@ -13,8 +13,8 @@
 
 #include "wine/support/harness.h"
 
-extern "C" int32_t CallMeasuringStack(FARPROC function, const uint32_t* arguments,
-                                      int32_t count, int32_t* stackDifference);
+extern "C" int32_t CallMeasuringStack(FARPROC function, const uint32_t* arguments, int32_t count,
+                                      int32_t* stackDifference);
 
 // cdecl: (function, arguments, count, stackDifference*) -> function's result.
 // esi keeps the stack pointer from before the pushes; both calling
@@ -129,7 +129,8 @@ TEST(StackCleanup, TheThunkSeesACallerCleanedRoutine) {
   int32_t (*pointer)(uint32_t, uint32_t) = cdeclRoutine;
   const uint32_t arguments[] = {1, 2};
   int32_t difference = 0;
-  int32_t result = CallMeasuringStack(reinterpret_cast<FARPROC>(reinterpret_cast<void*>(pointer)), arguments, 2, &difference);
+  int32_t result = CallMeasuringStack(reinterpret_cast<FARPROC>(reinterpret_cast<void*>(pointer)),
+                                      arguments, 2, &difference);
   EXPECT_EQ(result, 7);
   EXPECT_EQ(difference, -8);
 }

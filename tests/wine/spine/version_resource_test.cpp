@@ -2,7 +2,6 @@
 // system's own version API (what Explorer's properties and an installer
 // show): the project's version, name and file names, in every file.
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include <string>
@@ -22,7 +21,8 @@ struct VersionInfo {
     void* value = nullptr;
     UINT length = 0;
     if (!VerQueryValueA(data.data(), key.c_str(), &value, &length) || length == 0) return "";
-    return std::string(static_cast<const char*>(value), strnlen(static_cast<const char*>(value), length));
+    return std::string(static_cast<const char*>(value),
+                       strnlen(static_cast<const char*>(value), length));
   }
 };
 

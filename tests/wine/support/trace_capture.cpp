@@ -45,7 +45,8 @@ LONG CALLBACK OnDebugPrint(EXCEPTION_POINTERS* info) {
   const DWORD only = State().onlyThread.load();
   if (!State().capturing.load() || (only != 0 && only != GetCurrentThreadId())) {
     if (State().echo) {
-      std::fprintf(stderr, "[debug] %s", reinterpret_cast<const char*>(record->ExceptionInformation[1]));
+      std::fprintf(stderr, "[debug] %s",
+                   reinterpret_cast<const char*>(record->ExceptionInformation[1]));
     }
     return EXCEPTION_CONTINUE_EXECUTION;
   }

@@ -48,8 +48,7 @@ std::string ClassOf(HWND window) {
 bool IsDialogOfThisProcess(HWND window) {
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
-  return pid == GetCurrentProcessId() && IsWindowVisible(window) &&
-         ClassOf(window) == "#32770";
+  return pid == GetCurrentProcessId() && IsWindowVisible(window) && ClassOf(window) == "#32770";
 }
 
 struct BoxLayout {

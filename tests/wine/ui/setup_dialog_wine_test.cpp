@@ -40,9 +40,11 @@ void WriteWorksheet(const std::string& name, int32_t serial, int32_t clock, int3
   ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, (kBase + name).c_str(), 0, nullptr, 0,
                             KEY_ALL_ACCESS, nullptr, &key, nullptr),
             ERROR_SUCCESS);
-  const std::pair<const char*, int32_t> values[] = {
-      {"SerialNo", serial}, {"ClockSource", clock}, {"Gain", gain}, {"Range", range},
-      {"Mode", mode}};
+  const std::pair<const char*, int32_t> values[] = {{"SerialNo", serial},
+                                                    {"ClockSource", clock},
+                                                    {"Gain", gain},
+                                                    {"Range", range},
+                                                    {"Mode", mode}};
   for (auto [value, number] : values) {
     RegSetValueExA(key, value, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4);
   }
@@ -122,9 +124,7 @@ class SetupDialogWine : public ::testing::Test {
     std::string field = RecordText(g_record, TARNIX_RECORD(boardName), 20);
     return field.substr(0, field.find('\0'));
   }
-  static void SpoilBoardName() {
-    std::memset(g_record.data() + TARNIX_RECORD(boardName), 'x', 20);
-  }
+  static void SpoilBoardName() { std::memset(g_record.data() + TARNIX_RECORD(boardName), 'x', 20); }
 };
 
 TEST_F(SetupDialogWine, OtherSelectorsShowNothing) {
@@ -225,7 +225,8 @@ TEST_F(SetupDialogWine, OkReadsAllFourListsAndRefillsTheRecord) {
 
 TEST_F(SetupDialogWine, OperatingSystemTextFollowsQueryFour) {
   for (auto [answer, text] : {std::pair<int32_t, const char*>{2, "Windows NT"},
-                              {1, "Windows 95/98"}, {0, "Windows NT"}}) {
+                              {1, "Windows 95/98"},
+                              {0, "Windows NT"}}) {
     VELQSIM_SetAnswer(kLib, 4, 0, answer);
     DialogView view;
     Open(1, kSetup, [&](HWND d) {

@@ -16,8 +16,8 @@ struct Item {
   uint32_t style = 0;
   int x = 0, y = 0, cx = 0, cy = 0;
   int id = 0;
-  int classAtom = 0;    // 0x80 Button, 0x81 Edit, 0x82 Static, 0x85 ComboBox
-  std::string title;    // text, or "#n" for an ordinal
+  int classAtom = 0;  // 0x80 Button, 0x81 Edit, 0x82 Static, 0x85 ComboBox
+  std::string title;  // text, or "#n" for an ordinal
 };
 struct Template {
   uint32_t style = 0;
@@ -88,8 +88,18 @@ bool ParseTemplate(int id, Template* t) {
   return true;
 }
 
-enum Kind { kDefButton, kButton, kGroup, kLeft, kCentre, kEdit, kEditCentred, kCombo,
-            kComboDisabled, kPicture };
+enum Kind {
+  kDefButton,
+  kButton,
+  kGroup,
+  kLeft,
+  kCentre,
+  kEdit,
+  kEditCentred,
+  kCombo,
+  kComboDisabled,
+  kPicture
+};
 struct Expected {
   int id;
   Kind kind;
@@ -170,35 +180,35 @@ TEST(DialogResources, SetupTemplateIsExactlyAsDesigned) {
   EXPECT_EQ(t.cx, 178);
   EXPECT_EQ(t.cy, 258);
   CheckItems(t, {
-      {1, kDefButton, "OK", 121, 237, 50, 14},
-      {-1, kGroup, "API Information", 7, 7, 164, 60},
-      {-1, kLeft, "Version", 15, 20, 79, 10},
-      {-1, kLeft, "Operating System", 15, 33, 79, 10},
-      {-1, kLeft, "Boards Installed", 15, 45, 79, 10},
-      {1000, kEdit, "", 97, 18, 66, 12},
-      {1001, kEdit, "", 97, 31, 66, 12},
-      {1002, kEdit, "", 97, 43, 66, 12},
-      {-1, kLeft, "Select a board", 7, 75, 55, 11},
-      {-1, kGroup, "Board Information", 7, 87, 164, 71},
-      {1005, kCombo, "", 70, 75, 101, 69},
-      {1007, kEditCentred, "", 16, 97, 148, 12},
-      {1008, kEdit, "", 98, 111, 66, 12},
-      {1009, kEdit, "", 98, 124, 66, 12},
-      {1010, kEdit, "", 98, 138, 66, 12},
-      {-1, kLeft, "BoardType", 19, 114, 59, 9},
-      {-1, kLeft, "Macnufactured on", 19, 127, 59, 9},
-      {-1, kLeft, "Revision", 19, 141, 59, 9},
-      {2, kButton, "Cancel", 69, 237, 50, 14},
-      {-1, kGroup, "Settings", 7, 161, 164, 72},
-      {-1, kLeft, "Clock Source", 13, 173, 48, 10},
-      {-1, kLeft, "A/D Range", 13, 186, 48, 10},
-      {1013, kCombo, "", 69, 170, 96, 36},
-      {1014, kCombo, "", 69, 184, 96, 34},
-      {-1, kLeft, "A/D Gain (mV)", 13, 200, 48, 10},
-      {1015, kCombo, "", 69, 198, 96, 37},
-      {-1, kLeft, "A/D Mode", 13, 213, 48, 10},
-      {1016, kComboDisabled, "", 69, 212, 96, 30},
-  });
+                    {1, kDefButton, "OK", 121, 237, 50, 14},
+                    {-1, kGroup, "API Information", 7, 7, 164, 60},
+                    {-1, kLeft, "Version", 15, 20, 79, 10},
+                    {-1, kLeft, "Operating System", 15, 33, 79, 10},
+                    {-1, kLeft, "Boards Installed", 15, 45, 79, 10},
+                    {1000, kEdit, "", 97, 18, 66, 12},
+                    {1001, kEdit, "", 97, 31, 66, 12},
+                    {1002, kEdit, "", 97, 43, 66, 12},
+                    {-1, kLeft, "Select a board", 7, 75, 55, 11},
+                    {-1, kGroup, "Board Information", 7, 87, 164, 71},
+                    {1005, kCombo, "", 70, 75, 101, 69},
+                    {1007, kEditCentred, "", 16, 97, 148, 12},
+                    {1008, kEdit, "", 98, 111, 66, 12},
+                    {1009, kEdit, "", 98, 124, 66, 12},
+                    {1010, kEdit, "", 98, 138, 66, 12},
+                    {-1, kLeft, "BoardType", 19, 114, 59, 9},
+                    {-1, kLeft, "Macnufactured on", 19, 127, 59, 9},
+                    {-1, kLeft, "Revision", 19, 141, 59, 9},
+                    {2, kButton, "Cancel", 69, 237, 50, 14},
+                    {-1, kGroup, "Settings", 7, 161, 164, 72},
+                    {-1, kLeft, "Clock Source", 13, 173, 48, 10},
+                    {-1, kLeft, "A/D Range", 13, 186, 48, 10},
+                    {1013, kCombo, "", 69, 170, 96, 36},
+                    {1014, kCombo, "", 69, 184, 96, 34},
+                    {-1, kLeft, "A/D Gain (mV)", 13, 200, 48, 10},
+                    {1015, kCombo, "", 69, 198, 96, 37},
+                    {-1, kLeft, "A/D Mode", 13, 213, 48, 10},
+                    {1016, kComboDisabled, "", 69, 212, 96, 30},
+                });
 }
 
 TEST(DialogResources, AboutTemplateHasJustOkAndCancel) {

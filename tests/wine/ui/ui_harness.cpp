@@ -134,8 +134,8 @@ VOID CALLBACK UserTick(HWND, UINT, UINT_PTR, DWORD) {
     s->userDone = GetTickCount();
     return;
   }
-  if (IsWindow(s->dialog) && IsWindowVisible(s->dialog) &&
-      GetTickCount() - s->userDone > 5000 && !s->outcome->stuck) {
+  if (IsWindow(s->dialog) && IsWindowVisible(s->dialog) && GetTickCount() - s->userDone > 5000 &&
+      !s->outcome->stuck) {
     s->outcome->stuck = true;
     PostMessageA(s->dialog, WM_COMMAND, IDCANCEL, 0);
   }

@@ -29,7 +29,7 @@ struct ControlView {
   std::string className;  // "Button", "Edit", "ComboBox", "Static"
   std::string text;       // window text (a combo box: its edit field)
   bool enabled = false;
-  int selected = -1;      // combo boxes: CB_GETCURSEL
+  int selected = -1;  // combo boxes: CB_GETCURSEL
   std::vector<std::string> entries;
 };
 // Every child control with an id, by id.
@@ -54,10 +54,10 @@ UserOutcome WithUser(const std::function<int32_t()>& call, const char* caption,
                      const std::function<void(HWND)>& user);
 
 // User actions through window messages.
-void PickEntry(HWND dialog, int comboId, int index);  // CB_SETCURSEL + CBN_SELENDOK
+void PickEntry(HWND dialog, int comboId, int index);    // CB_SETCURSEL + CBN_SELENDOK
 void SelectEntry(HWND dialog, int comboId, int index);  // CB_SETCURSEL only
-void Press(HWND dialog, int buttonId);  // WM_COMMAND with the button's id
-void Click(HWND dialog, int buttonId);  // BM_CLICK on the button itself
+void Press(HWND dialog, int buttonId);                  // WM_COMMAND with the button's id
+void Click(HWND dialog, int buttonId);                  // BM_CLICK on the button itself
 
 // Screenshots, only when TARNIX_SCREENSHOTS names a directory: writes
 // "<name>.request" there and waits up to 20 s for it to disappear. Whoever
