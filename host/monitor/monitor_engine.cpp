@@ -5,7 +5,6 @@
 #include <cstdio>
 
 #include "channel_list.h"
-#include "commands.h"
 #include "os.h"
 #include "signal_stats.h"
 
