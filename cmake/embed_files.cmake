@@ -1,7 +1,7 @@
 # Writes the C++ source that carries the live view's page and the uPlot
-# charting library inside tarnix-host (run at build time by host/). Every
+# charting library inside tarnix-host (run at build time by host/monitor/). Every
 # file is text and served as UTF-8.
-#   cmake -DWEB_DIR=<host/monitor_web> -DUPLOT_DIR=<uplot/dist> -DOUTPUT=<file> -P embed_files.cmake
+#   cmake -DWEB_DIR=<host/monitor/web> -DUPLOT_DIR=<uplot/dist> -DOUTPUT=<file> -P embed_files.cmake
 set(entries
   "${WEB_DIR}/index.html|/index.html|text/html"
   "${WEB_DIR}/monitor.js|/monitor.js|text/javascript"

@@ -40,16 +40,16 @@ if ! command -v npm >/dev/null 2>&1; then
   $SUDO apt-get update -q
   $SUDO apt-get install -y -q --no-install-recommends nodejs npm
 fi
-# The npm packages, exactly as host/monitor_web/package-lock.json names
+# The npm packages, exactly as host/monitor/web/package-lock.json names
 # them, into build/npm: the build embeds uPlot from there, the browser test
 # loads playwright-core from there. Installed again only when the lock
 # file changed.
 root=$(cd "$(dirname "$0")/.." && pwd)
 npmdir=$root/build/npm
-if ! cmp -s "$root/host/monitor_web/package-lock.json" "$npmdir/package-lock.json" ||
+if ! cmp -s "$root/host/monitor/web/package-lock.json" "$npmdir/package-lock.json" ||
    [ ! -e "$npmdir/node_modules/uplot/dist/uPlot.iife.min.js" ]; then
   mkdir -p "$npmdir"
-  cp "$root/host/monitor_web/package.json" "$root/host/monitor_web/package-lock.json" "$npmdir/"
+  cp "$root/host/monitor/web/package.json" "$root/host/monitor/web/package-lock.json" "$npmdir/"
   (cd "$npmdir" && npm ci --no-audit --no-fund)
 fi
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "channel_list.h"
+#include "acquisition_options.h"
 #include "commands.h"
 #include "monitor_engine.h"
 #include "monitor_server.h"
@@ -14,15 +14,8 @@
 namespace host {
 namespace {
 
-struct MonitorCliOptions {
-  std::string channels = "0-3";
-  double rate = 1000;
-  int32_t blockSize = 256;
-  int32_t bufferSize = 0;
-  double timeout = 5;
-  std::string worksheet;
+struct MonitorCliOptions : AcquisitionOptions {
   int port = 0;
-  int hostDelayMs = 0;
   bool start = false;
 };
 
@@ -32,23 +25,13 @@ bool KeepServing() { return g_interrupted == 0; }
 
 int RunMonitor(const GlobalOptions& globals, const MonitorCliOptions& o) {
   MonitorOptions options;
-  std::string why;
-  options.settings.channels = ParseChannelList(o.channels, &why);
-  if (options.settings.channels.empty()) {
-    std::fprintf(stderr, "error: --channels: %s\n", why.c_str());
-    return kExitUsage;
-  }
-  options.settings.rate = o.rate;
-  options.settings.blockSize = o.blockSize;
-  options.settings.bufferSize = o.bufferSize;
-  options.settings.timeout = o.timeout;
-  options.hostDelayMs = o.hostDelayMs;
+  if (int code = o.Resolve(&options.settings); code != kExitOk) return code;
 
   MonitorEngine engine(options);
   int code = engine.Launch(globals, o.worksheet);
   if (code != kExitOk) return code;
   if (o.start) {
-    CommandResult started = engine.Start(options.settings, options.hostDelayMs);
+    CommandResult started = engine.Start(options.settings);
     if (!started.ok) {
       std::fprintf(stderr, "error: %s failed: %s\n", started.entry.c_str(),
                    started.message.c_str());
@@ -68,21 +51,13 @@ void AddMonitorCommand(CLI::App& app, const GlobalOptions& globals, int* exit) {
   CLI::App* sub = app.add_subcommand(
       "monitor", "Serve a live view of the inputs on http://127.0.0.1:PORT/ (this machine only)");
   sub->add_option("--port", o->port, "Port on 127.0.0.1 (default: a free one, printed)");
-  sub->add_option("-c,--channels", o->channels, "Analog inputs to scan, e.g. 0-3,6")
-      ->capture_default_str();
-  sub->add_option("-r,--rate", o->rate, "Sampling rate in Hz: samples per second over all channels")
-      ->capture_default_str();
-  sub->add_option("--block-size", o->blockSize, "Samples per block (all channels)")
-      ->capture_default_str();
-  sub->add_option("--buffer-size", o->bufferSize,
-                  "Host buffer in samples (default: 8 blocks or half a second of scans)");
-  sub->add_option("--timeout", o->timeout, "Say so when no block arrives for this many seconds")
-      ->capture_default_str();
-  sub->add_option("--worksheet", o->worksheet, "Load this worksheet's settings first");
-  sub->add_option("--host-delay", o->hostDelayMs,
-                  "Wait this many milliseconds after each block (a slow host, to see an overrun);\n"
-                  "the page can change it for each start")
-      ->check(CLI::Range(0, 10000));
+  AddScanOptions(*sub, o.get(), "Sampling rate in Hz: samples per second over all channels");
+  AddTimeoutOption(*sub, o.get(), "Say so when no block arrives for this many seconds");
+  AddWorksheetOption(*sub, o.get(), "Load this worksheet's settings first");
+  AddHostDelayOption(*sub, o.get(),
+                     "Wait this many milliseconds after each block (a slow host, to see an "
+                     "overrun);\nthe page can change it for each start",
+                     kMaxLiveHostDelayMs);
   sub->add_flag("--start", o->start, "Start measuring at once instead of waiting for the page");
   sub->footer(
       "The page's settings go through DRV_TestStruct and DRV_StartMeas; a refusal shows the\n"

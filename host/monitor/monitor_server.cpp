@@ -109,7 +109,7 @@ httplib::Server::HandlerResponse Guard(const httplib::Request& req, httplib::Res
 
 // The start control's body: {"channels": "0-3", "rate": 1000, "blockSize": 256,
 // "hostDelayMs": 0}; what is left out keeps the command line's value.
-bool ParseStart(const std::string& body, AcquireSettings* s, int* hostDelayMs, std::string* why) {
+bool ParseStart(const std::string& body, AcquireSettings* s, std::string* why) {
   json in = json::parse(body, nullptr, false);
   if (in.is_discarded() || !in.is_object()) {
     *why = "the body is not a JSON object";
@@ -136,11 +136,11 @@ bool ParseStart(const std::string& body, AcquireSettings* s, int* hostDelayMs, s
   if (in.contains("hostDelayMs")) {
     const json& v = in["hostDelayMs"];
     double d = v.is_number() ? v.get<double>() : std::nan("");
-    if (!(d >= 0 && d <= 10000) || d != std::floor(d)) {
-      *why = "hostDelayMs: whole milliseconds from 0 to 10000";
+    if (!(d >= 0 && d <= kMaxLiveHostDelayMs) || d != std::floor(d)) {
+      *why = "hostDelayMs: whole milliseconds from 0 to " + std::to_string(kMaxLiveHostDelayMs);
       return false;
     }
-    *hostDelayMs = static_cast<int>(d);
+    s->hostDelayMs = static_cast<int>(d);
   }
   for (const char* key : {"blockSize", "bufferSize"}) {
     if (!in.contains(key)) continue;
@@ -225,19 +225,18 @@ int ServeMonitor(MonitorEngine& engine, int port, bool (*KeepServing)()) {
                        {"rate", d.rate},
                        {"blockSize", d.blockSize},
                        {"bufferSize", d.bufferSize},
-                       {"hostDelayMs", engine.options().hostDelayMs}};
+                       {"hostDelayMs", d.hostDelayMs}};
     res.set_content(out.dump(), "application/json");
   });
   server.Post("/api/start", [&engine](const httplib::Request& req, httplib::Response& res) {
     AcquireSettings settings = engine.options().settings;
-    int hostDelayMs = engine.options().hostDelayMs;
     std::string why;
-    if (!ParseStart(req.body, &settings, &hostDelayMs, &why)) {
+    if (!ParseStart(req.body, &settings, &why)) {
       res.status = 400;
       Reply(res, {false, "", why});
       return;
     }
-    Reply(res, engine.Start(settings, hostDelayMs));
+    Reply(res, engine.Start(settings));
   });
   server.Post("/api/stop", [&engine](const httplib::Request&, httplib::Response& res) {
     Reply(res, engine.Stop());

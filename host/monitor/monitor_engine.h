@@ -19,9 +19,12 @@
 
 namespace host {
 
+// Longest wait after each block the live view takes, from its command line
+// or from its page at a start.
+inline constexpr int kMaxLiveHostDelayMs = 10000;
+
 struct MonitorOptions {
   AcquireSettings settings;  // the measurement the page starts with
-  int hostDelayMs = 0;       // the page's first host delay (see Start)
   double windowSeconds = 5;  // sliding window of the traces
 };
 
@@ -80,8 +83,7 @@ class MonitorEngine {
   void Shut();
 
   // Posted from any thread; answered once the acquisition thread has done it.
-  // `hostDelayMs` is a wait after each block, as a slow host would take.
-  CommandResult Start(const AcquireSettings& settings, int hostDelayMs);
+  CommandResult Start(const AcquireSettings& settings);
   CommandResult Stop();
 
   // State now, with trace points whose index is at least `pointCursor` and
@@ -93,14 +95,13 @@ class MonitorEngine {
   struct Command {
     bool start = false;
     AcquireSettings settings;
-    int hostDelayMs = 0;
     std::promise<CommandResult> done;
   };
 
   void Loop(const GlobalOptions& globals, std::string worksheet, std::promise<int> ready);
   CommandResult Post(Command& command);
   void Execute(Command& command);
-  CommandResult BeginRun(const AcquireSettings& settings, int hostDelayMs);
+  CommandResult BeginRun(const AcquireSettings& settings);
   void EndRun(const char* state);
   // One pass of the host's polling cycle; answers whether a block was moved.
   bool Poll();
@@ -126,7 +127,6 @@ class MonitorEngine {
   // Acquisition thread only.
   bool measuring_ = false;
   AcquireSettings run_;
-  int hostDelayMs_ = 0;
   double rangeMax_ = 0;
   int64_t scanStride_ = 1;    // every n-th scan becomes a trace point
   int64_t scans_ = 0;         // complete scans of the run

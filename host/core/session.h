@@ -77,6 +77,9 @@ class Session {
   bool initialised_ = false;
 };
 
+// Opens the module and initialises it; answers kExitOk or why not.
+int OpenAndInitialise(Session& session, const GlobalOptions& globals);
+
 // Record text field of `width` bytes as a string (it may lack a terminator).
 std::string RecordText(tarnix::RecordRef record, std::size_t offset, std::size_t width);
 

@@ -18,10 +18,4 @@ void AddGlobalOptions(CLI::App& app, GlobalOptions* o) {
       ->default_val(17);
 }
 
-int OpenAndInitialise(Session& session, const GlobalOptions& globals) {
-  int code = session.Open(globals);
-  if (code != kExitOk) return code;
-  return session.Initialise() ? kExitOk : kExitDriver;
-}
-
 }  // namespace host

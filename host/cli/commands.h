@@ -24,7 +24,4 @@ void AddMonitorCommand(CLI::App& app, const GlobalOptions& globals, int* exit);
 // per-channel range tables when `withTables`.
 void PrintBoardDescription(tarnix::RecordRef record, bool withTables);
 
-// Opens the module and initialises it; answers kExitOk or why not.
-int OpenAndInitialise(Session& session, const GlobalOptions& globals);
-
 }  // namespace host

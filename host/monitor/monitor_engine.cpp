@@ -5,7 +5,6 @@
 #include <cstdio>
 
 #include "channel_list.h"
-#include "commands.h"
 #include "os.h"
 #include "signal_stats.h"
 
@@ -36,11 +35,10 @@ void MonitorEngine::Shut() {
   if (thread_.joinable()) thread_.join();
 }
 
-CommandResult MonitorEngine::Start(const AcquireSettings& settings, int hostDelayMs) {
+CommandResult MonitorEngine::Start(const AcquireSettings& settings) {
   Command command;
   command.start = true;
   command.settings = settings;
-  command.hostDelayMs = hostDelayMs;
   return Post(command);
 }
 
@@ -120,12 +118,12 @@ void MonitorEngine::Execute(Command& command) {
     command.done.set_value({true, "", ""});
     return;
   }
-  command.done.set_value(BeginRun(command.settings, command.hostDelayMs));
+  command.done.set_value(BeginRun(command.settings));
 }
 
 // The host's order: settings into the record, DRV_SetInputBufferSize,
 // DRV_TestStruct, DRV_StartMeas. A refusal is explained by DRV_ShowError.
-CommandResult MonitorEngine::BeginRun(const AcquireSettings& s, int hostDelayMs) {
+CommandResult MonitorEngine::BeginRun(const AcquireSettings& s) {
   if (measuring_) EndRun("idle");
   const DriverApi& api = session_.api();
   tarnix::RecordRef record = session_.record();
@@ -154,7 +152,6 @@ CommandResult MonitorEngine::BeginRun(const AcquireSettings& s, int hostDelayMs)
 
   run_ = s;
   run_.bufferSize = bufferSize;
-  hostDelayMs_ = hostDelayMs;
   rangeMax_ = record.get<double>(TARNIX_OFFSET(DeviceRecord, adChannels) +
                                  TARNIX_OFFSET(ChannelEntry, maxValue));
   const double scanRate = s.rate / static_cast<double>(s.channels.size());
@@ -175,7 +172,7 @@ CommandResult MonitorEngine::BeginRun(const AcquireSettings& s, int hostDelayMs)
   st.rate = s.rate;
   st.blockSize = s.blockSize;
   st.bufferSize = bufferSize;
-  st.hostDelayMs = hostDelayMs;
+  st.hostDelayMs = s.hostDelayMs;
   st.blocks = st.samples = st.overruns = 0;
   st.fillPercent = 0;
   st.figures.assign(s.channels.size(), ChannelFigures{});
@@ -233,8 +230,8 @@ bool MonitorEngine::Poll() {
   }
   if (overrun) {
     EndRun("stopped by overrun");
-  } else if (hostDelayMs_ > 0) {
-    SleepMilliseconds(hostDelayMs_);
+  } else if (run_.hostDelayMs > 0) {
+    SleepMilliseconds(run_.hostDelayMs);
   }
   return true;
 }

@@ -45,6 +45,12 @@ std::string RecordText(tarnix::RecordRef record, std::size_t offset, std::size_t
 
 Session::~Session() { Close(); }
 
+int OpenAndInitialise(Session& session, const GlobalOptions& globals) {
+  int code = session.Open(globals);
+  if (code != kExitOk) return code;
+  return session.Initialise() ? kExitOk : kExitDriver;
+}
+
 int Session::Open(const GlobalOptions& options) {
   std::string path = options.modulePath.empty() ? DefaultModulePath() : options.modulePath;
   if (!options.boardConfig.empty() && !std::ifstream(options.boardConfig).good()) {

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "acquisition.h"
-#include "channel_list.h"
+#include "acquisition_options.h"
 #include "commands.h"
 #include "csv_writer.h"
 #include "os.h"
@@ -13,19 +13,15 @@
 namespace host {
 namespace {
 
-struct AcquireOptions {
-  std::string channels = "0-3";
-  double rate = 1000;
-  int32_t blockSize = 256;
-  int32_t bufferSize = 0;
+// Longest wait after each block the command line takes.
+constexpr int kMaxHostDelayMs = 60000;
+
+struct AcquireOptions : AcquisitionOptions {
   int blocks = 0;
   double duration = 0;
-  double timeout = 5;
   std::string csv;
   std::string plot;
-  std::string worksheet;
   bool checkSequence = false;
-  int hostDelayMs = 0;
   bool countOnly = false;
 };
 
@@ -97,17 +93,7 @@ void PrintSummary(const AcquireOutcome& outcome) {
 
 int RunAcquire(const GlobalOptions& globals, const AcquireOptions& o) {
   AcquireSettings settings;
-  std::string why;
-  settings.channels = ParseChannelList(o.channels, &why);
-  if (settings.channels.empty()) {
-    std::fprintf(stderr, "error: --channels: %s\n", why.c_str());
-    return kExitUsage;
-  }
-  settings.rate = o.rate;
-  settings.blockSize = o.blockSize;
-  settings.bufferSize = o.bufferSize;
-  settings.timeout = o.timeout;
-  settings.hostDelayMs = o.hostDelayMs;
+  if (int code = o.Resolve(&settings); code != kExitOk) return code;
   settings.keepSamples = !o.countOnly;
   if (o.countOnly && (!o.csv.empty() || !o.plot.empty())) {
     std::fprintf(stderr, "error: --count-only keeps no samples for --csv or --plot\n");
@@ -159,32 +145,24 @@ int RunAcquire(const GlobalOptions& globals, const AcquireOptions& o) {
 void AddAcquireCommand(CLI::App& app, const GlobalOptions& globals, int* exit) {
   auto o = std::make_shared<AcquireOptions>();
   CLI::App* sub = app.add_subcommand("acquire", "Run one measurement and summarise the samples");
-  sub->add_option("-c,--channels", o->channels, "Analog inputs to scan, e.g. 0-3,6")
-      ->capture_default_str();
-  sub->add_option("-r,--rate", o->rate,
-                  "Sampling rate in Hz: samples per second over all channels (a scan of N "
-                  "channels takes N/rate seconds)")
-      ->capture_default_str();
-  sub->add_option("--block-size", o->blockSize, "Samples per block (all channels)")
-      ->capture_default_str();
-  sub->add_option("--buffer-size", o->bufferSize,
-                  "Host buffer in samples (default: 8 blocks or half a second of scans)");
+  AddScanOptions(*sub, o.get(),
+                 "Sampling rate in Hz: samples per second over all channels (a scan of N "
+                 "channels takes N/rate seconds)");
   auto* blocks =
       sub->add_option("-n,--blocks", o->blocks, "Stop after this many blocks (default 20)");
   auto* duration =
       sub->add_option("-d,--duration", o->duration, "Stop after this many seconds of scans");
   blocks->excludes(duration);
-  sub->add_option("--timeout", o->timeout, "Give up when no block arrives for this many seconds")
-      ->capture_default_str();
+  AddTimeoutOption(*sub, o.get(), "Give up when no block arrives for this many seconds");
   sub->add_option("--csv", o->csv, "Write the samples as CSV: time, then volts per channel");
   sub->add_option("--plot", o->plot, "Draw every channel against time into an SVG file");
-  sub->add_option("--worksheet", o->worksheet, "Load this worksheet's settings before measuring");
+  AddWorksheetOption(*sub, o.get(), "Load this worksheet's settings before measuring");
   sub->add_flag("--check-sequence", o->checkSequence,
                 "Every channel carries a sequence signal: check that no sample is lost, "
                 "repeated or reordered (exit 6 on a fault)");
-  sub->add_option("--host-delay", o->hostDelayMs,
-                  "Wait this many milliseconds after each block, like a slow host")
-      ->check(CLI::Range(0, 60000));
+  AddHostDelayOption(*sub, o.get(),
+                     "Wait this many milliseconds after each block, like a slow host",
+                     kMaxHostDelayMs);
   sub->add_flag("--count-only", o->countOnly,
                 "Keep no samples (no statistics, CSV or plot): for long runs");
   sub->footer(

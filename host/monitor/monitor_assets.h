@@ -1,5 +1,5 @@
 // The live view's page and the charting library, built into the program
-// (cmake/embed_files.cmake writes monitor_assets.cpp from host/monitor_web/
+// (cmake/embed_files.cmake writes monitor_assets.cpp from host/monitor/web/
 // and the uPlot package), so the page needs no network and no files.
 #pragma once
 
