@@ -1,11 +1,13 @@
 #!/bin/sh
 # Installs what building and testing need on a fresh Debian machine: the
 # mingw-w64 cross compilers (32- and 64-bit), 32- and 64-bit Wine, Xvfb and
-# the libraries of every flavour. Does nothing when everything is already there.
+# the libraries of every flavour, help2man for the manual page, lintian,
+# which checks the Debian package, and Wine's fonts for the guide's pictures.
+# Does nothing when everything is already there.
 set -e
 need=""
 for cmd in i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix wine xvfb-run cmake g++ clang \
-           convert rsvg-convert makensis dpkg-shlibdeps; do
+           convert import rsvg-convert makensis dpkg-shlibdeps lintian help2man; do
   command -v "$cmd" >/dev/null 2>&1 || need=1
 done
 for hdr in /usr/include/nlohmann/json.hpp /usr/include/CLI/CLI.hpp \
@@ -16,6 +18,7 @@ for hdr in /usr/include/nlohmann/json.hpp /usr/include/CLI/CLI.hpp \
 done
 dpkg -s wine32:i386 >/dev/null 2>&1 || need=1
 dpkg -s libclang-rt-14-dev >/dev/null 2>&1 || need=1
+[ -d /usr/share/wine/fonts ] || need=1
 [ -x /usr/bin/qemu-i386-static ] || need=1
 [ -x /usr/lib/wine/wine64 ] || need=1
 
@@ -31,7 +34,8 @@ if [ -n "$need" ]; then
     wine wine32:i386 wine64 xvfb xauth imagemagick \
     libgtest-dev googletest libbenchmark-dev nlohmann-json3-dev libcli11-dev \
     libdivide-dev libsqlite3-dev sqlite3 ca-certificates qemu-user-static \
-    librsvg2-bin libsndfile1-dev nsis dpkg-dev libcpp-httplib-dev chromium
+    librsvg2-bin libsndfile1-dev nsis dpkg-dev libcpp-httplib-dev chromium \
+    lintian help2man fonts-wine
 fi
 # Node.js and npm for the live view's charting library and its browser test;
 # a Node.js that is already there (with its own npm) is kept.
