@@ -26,7 +26,7 @@ Fn BoardFunction(const char* name) {
 
 // The module to load when --module is not given: beside the program (the
 // build tree, the Windows install folder), else in the installed module
-// folder relative to the program (a native install: bin/../lib/tarnix/).
+// folder relative to the program (a native install: bin/../lib/<triplet>/tarnix/).
 // When neither exists the first is named in the error.
 std::string DefaultModulePath() {
   std::string beside = ProgramDirectory() + DefaultModuleFileName();
