@@ -15,15 +15,9 @@
 #include <cstdint>
 
 #include "acquire/convert_kernels.h"
+#include "acquire/convert_target.h"
 
-// The whole file is compiled for one instruction set through this one
-// pragma, so its helpers inline into the kernel.
-#if defined(__clang__)  // clang takes the same per-file target this way
-#pragma clang attribute push(__attribute__((target("sse2"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("sse2")
-#endif
+TARNIX_KERNEL_TARGET_BEGIN("sse2")
 
 namespace tarnix::convert_detail {
 
@@ -102,8 +96,4 @@ void ConvertSse2(const int32_t* raw, int16_t* codes, uint32_t count, int32_t low
 
 }  // namespace tarnix::convert_detail
 
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+TARNIX_KERNEL_TARGET_END()
