@@ -228,7 +228,14 @@ TEST_F(WorksheetDll, NeverSavedNameAndValuesOfOtherProgramsLoadAsTheSystemRegist
 // parent in both hives the worksheet can be stored nowhere.
 TEST_F(WorksheetDll, KeyThatCanBeCreatedInNeitherHiveStoresNothing) {
   for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+    // The keys on the way are made ordinary first: created along with the
+    // volatile one they would be volatile too, and later worksheets could
+    // not be stored below them.
     HKEY key = nullptr;
+    ASSERT_EQ(
+        RegCreateKeyExA(root, kBase.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
+    RegCloseKey(key);
     ASSERT_EQ(RegCreateKeyExA(root, (kBase + "wine volatile").c_str(), 0, nullptr,
                               REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS);
