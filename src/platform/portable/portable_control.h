@@ -98,13 +98,17 @@ TARNIX_EXPORT int TarnixPortable_DialogDump(char* text, int bytes);
 // Makes the named operation fail: skip `after` successful calls, then fail
 // `count` calls (count < 0: every call from then on). Operations:
 // "GlobalAllocate", "RegOpen", "RegCreate", "RegQuery", "RegSet",
-// "ValueBuffer" (the heap buffer of a registry read), "RunDialog".
+// "ValueBuffer" (the heap buffer of a registry read), "RunDialog",
+// "MachineWrite" (each create, open for writing and value write in the
+// local-machine hive, as for a user without administrator rights; the
+// current user's hive stays writable).
 // TarnixPortable_ClearFaults() removes every fault.
 TARNIX_EXPORT void TarnixPortable_FailOperation(const char* operation, int after, int count);
 TARNIX_EXPORT void TarnixPortable_ClearFaults();
 
 // ---- registry
-// The registry is an SQLite file. Its place: the path set here (nullptr goes
+// The registry is an SQLite file, holding the local-machine and the
+// current-user hive. Its place: the path set here (nullptr goes
 // back to the default), else the environment variable TARNIX_REGISTRY, else
 // $XDG_DATA_HOME/tarnix/registry.sqlite3, else
 // ~/.local/share/tarnix/registry.sqlite3. Setting either control closes the
