@@ -68,15 +68,21 @@ function redrawTraces() {
     : `voltage axes: the board's input range, ${inputRange[0]} to ${inputRange[1]} V`;
 }
 
+// Drops what fell out of the window, measured back from the newest point.
+function trim(trace) {
+  const newest = trace.t[trace.t.length - 1];
+  let old = 0;
+  while (old < trace.t.length && trace.t[old] < newest - windowSeconds) ++old;
+  if (old > 0) { trace.t.splice(0, old); trace.v.splice(0, old); }
+  return newest;
+}
+
 function appendPoints(points) {
   if (!points || points.t.length === 0) return;
   traces.forEach((trace, c) => {
     trace.t.push(...points.t);
     trace.v.push(...points.v[c]);
-    const newest = trace.t[trace.t.length - 1];
-    let old = 0;
-    while (old < trace.t.length && trace.t[old] < newest - windowSeconds) ++old;
-    if (old > 0) { trace.t.splice(0, old); trace.v.splice(0, old); }
+    const newest = trim(trace);
     trace.plot.setData([trace.t, trace.v]);
     trace.el.dataset.points = String(trace.t.length);
     trace.el.dataset.last = String(trace.v[trace.v.length - 1]);
@@ -114,12 +120,14 @@ function update(s) {
   const rangeMoved = !rangeShown || s.inputRange[0] !== inputRange[0] || s.inputRange[1] !== inputRange[1];
   inputRange = s.inputRange;
   rangeShown = true;
-  if (s.windowSeconds !== windowSeconds) {
+  const windowMoved = s.windowSeconds !== windowSeconds;
+  if (windowMoved) {
     windowSeconds = s.windowSeconds;
     if (document.activeElement !== $('window')) $('window').value = windowSeconds;
+    traces.forEach(trim);
   }
   if (s.run !== run) { run = s.run; buildTraces(s.channels); }
-  if (rangeMoved) redrawTraces();
+  if (rangeMoved || windowMoved) redrawTraces();
   appendPoints(s.points);
   const state = $('state');
   state.textContent = s.state;

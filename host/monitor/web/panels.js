@@ -23,7 +23,12 @@ async function act(path, body) {
     const reply = await fetch(path, {
       method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify(body),
     });
-    return await reply.json();
+    const text = await reply.text();
+    try {
+      return JSON.parse(text);
+    } catch {
+      return { ok: false, entry: '', message: text.trim() };  // the server's own refusal, plain text
+    }
   } catch (e) {
     return { ok: false, entry: '', message: 'no answer from the monitor: ' + e.message };
   }
