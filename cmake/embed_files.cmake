@@ -5,6 +5,7 @@
 set(entries
   "${WEB_DIR}/index.html|/index.html|text/html"
   "${WEB_DIR}/monitor.js|/monitor.js|text/javascript"
+  "${WEB_DIR}/panels.js|/panels.js|text/javascript"
   "${WEB_DIR}/monitor.css|/monitor.css|text/css"
   "${UPLOT_DIR}/uPlot.iife.min.js|/uPlot.min.js|text/javascript"
   "${UPLOT_DIR}/uPlot.min.css|/uPlot.min.css|text/css")

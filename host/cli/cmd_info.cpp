@@ -1,6 +1,7 @@
 // tarnix-host info: the board description as the module writes it.
 #include <cstdio>
 
+#include "board_description.h"
 #include "commands.h"
 
 namespace host {
@@ -9,14 +10,6 @@ namespace {
 using tarnix::ChannelEntry;
 using tarnix::DeviceRecord;
 using tarnix::RecordRef;
-
-int16_t Count(RecordRef r, size_t offset) { return r.get<int16_t>(offset); }
-
-// Counts are 16-bit and the tables have fixed capacities: never walk past one.
-int Bounded(int16_t count, int capacity) {
-  int n = static_cast<uint16_t>(count);
-  return n > capacity ? capacity : n;
-}
 
 void PrintChannelTable(RecordRef r, const char* title, size_t table, int count) {
   if (count == 0) return;
@@ -52,24 +45,19 @@ void PrintBoardDescription(RecordRef r, bool withTables) {
               static_cast<unsigned>(r.get<int32_t>(TARNIX_RECORD(capabilities))));
   std::printf("%-22s %g .. %g Hz\n", "Sampling rate", r.get<double>(TARNIX_RECORD(minSampleRate)),
               r.get<double>(TARNIX_RECORD(maxSampleRate)));
-  int inputs = Bounded(Count(r, TARNIX_RECORD(adChannelCount)), tarnix::kAdChannelCapacity);
-  int outputs = Bounded(Count(r, TARNIX_RECORD(daChannelCount)), tarnix::kDaChannelCapacity);
-  int ports = Bounded(Count(r, TARNIX_RECORD(portCountA)), tarnix::kPortCapacity);
-  std::printf("%-22s %d\n", "Analog inputs", inputs);
-  std::printf("%-22s %d\n", "Analog outputs", outputs);
-  std::printf("%-22s %d (8 bits each)\n", "Digital ports", ports);
-  std::printf("%-22s %d\n", "Counters",
-              static_cast<uint16_t>(Count(r, TARNIX_RECORD(counterCount))));
+  const BoardCounts counts = ReadBoardCounts(r);
+  std::printf("%-22s %d\n", "Analog inputs", counts.inputs);
+  std::printf("%-22s %d\n", "Analog outputs", counts.outputs);
+  std::printf("%-22s %d (8 bits each)\n", "Digital ports", counts.outputPorts);
+  std::printf("%-22s %d\n", "Counters", counts.counters);
   std::printf("%-22s %g Hz, block %d samples\n", "Host settings",
               r.get<double>(TARNIX_RECORD(sampleRate)), r.get<int32_t>(TARNIX_RECORD(blockSize)));
   if (!withTables) {
-    std::printf("%-22s %.3f .. %.3f V\n", "Input range",
-                r.get<double>(TARNIX_RECORD(adChannels) + TARNIX_OFFSET(ChannelEntry, minValue)),
-                r.get<double>(TARNIX_RECORD(adChannels) + TARNIX_OFFSET(ChannelEntry, maxValue)));
+    std::printf("%-22s %.3f .. %.3f V\n", "Input range", InputRangeMin(r), InputRangeMax(r));
     return;
   }
-  PrintChannelTable(r, "input", TARNIX_RECORD(adChannels), inputs);
-  PrintChannelTable(r, "output", TARNIX_RECORD(daChannels), outputs);
+  PrintChannelTable(r, "input", TARNIX_RECORD(adChannels), counts.inputs);
+  PrintChannelTable(r, "output", TARNIX_RECORD(daChannels), counts.outputs);
 }
 
 void AddInfoCommand(CLI::App& app, const GlobalOptions& globals, int* exit) {

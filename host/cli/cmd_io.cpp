@@ -8,15 +8,13 @@
 #include <cstring>
 #include <memory>
 
+#include "analog_output.h"
 #include "commands.h"
 #include "os.h"
+#include "single_point.h"
 
 namespace host {
 namespace {
-
-// The module's analog-output scale: code 32768 is 0 V, one code is 305 uV.
-constexpr int32_t kMicrovoltsPerCode = 305;
-constexpr int32_t kMicrovoltsAtZero = -9994240;
 
 struct IoOptions {
   std::vector<std::string> analogWrites;   // CH=VALUE
@@ -42,26 +40,6 @@ bool SplitAssignment(const std::string& text, long long* target, std::string* va
   return ParseInteger(text.substr(0, eq), target) && *target >= INT32_MIN && *target <= INT32_MAX;
 }
 
-// An analog-output value: a code (0..65535) or volts with a V suffix.
-bool ParseAnalogValue(const std::string& text, int32_t* code) {
-  if (!text.empty() && (text.back() == 'V' || text.back() == 'v')) {
-    std::string number = text.substr(0, text.size() - 1);
-    char* end = nullptr;
-    double volts = std::strtod(number.c_str(), &end);
-    if (number.empty() || *end != '\0' || !std::isfinite(volts)) return false;
-    double c = std::round((volts * 1e6 - kMicrovoltsAtZero) / kMicrovoltsPerCode);
-    if (c < 0 || c > 65535) return false;
-    *code = static_cast<int32_t>(c);
-    return true;
-  }
-  long long value = 0;
-  if (!ParseInteger(text, &value) || value < 0 || value > 65535) return false;
-  *code = static_cast<int32_t>(value);
-  return true;
-}
-
-double CodeVolts(int32_t code) { return (kMicrovoltsPerCode * code + kMicrovoltsAtZero) / 1e6; }
-
 int RunIo(const GlobalOptions& globals, const IoOptions& o) {
   struct Write {
     int32_t target;
@@ -77,7 +55,7 @@ int RunIo(const GlobalOptions& globals, const IoOptions& o) {
       int32_t code = 0;
       bool ok =
           SplitAssignment(item, &target, &text) &&
-          (isAnalog ? ParseAnalogValue(text, &code)
+          (isAnalog ? ParseAnalogOutputValue(text, &code)
                     : ParseInteger(text, &value) && value >= INT32_MIN && value <= UINT32_MAX);
       if (!ok) {
         std::fprintf(stderr, "error: %s '%s': expected N=VALUE%s\n", what, item.c_str(),
@@ -104,45 +82,48 @@ int RunIo(const GlobalOptions& globals, const IoOptions& o) {
   Session session;
   int code = OpenAndInitialise(session, globals);
   if (code != kExitOk) return code;
-  const DriverApi& api = session.api();
-  tarnix::RecordRef record = session.record();
-  // A failed read also answers 0: only a fresh error code tells them apart.
-  auto clearError = [&] { record.set<int32_t>(TARNIX_RECORD(errorCode), 0); };
-  auto failed = [&] { return record.get<int32_t>(TARNIX_RECORD(errorCode)) != 0; };
-
+  // Each call through the shared single-point path; a refusal ends the run
+  // with the module's own text.
+  auto perform = [&](PointKind kind, int32_t target, int32_t value, const std::string& what,
+                     PointOutcome* outcome) {
+    *outcome = PerformPoint(session, kind, target, value);
+    if (outcome->ok) return true;
+    std::fprintf(stderr, "error: %s failed: %s\n", what.c_str(), outcome->message.c_str());
+    return false;
+  };
+  PointOutcome done;
   for (const Write& w : analog) {
-    api.WriteAnalogOutput(w.target, w.value);  // the module reports no failure here
-    std::printf("analog output %d = code %d (%.4f V)\n", w.target, w.value, CodeVolts(w.value));
+    perform(PointKind::kAnalogWrite, w.target, w.value, "", &done);
+    std::printf("analog output %d = code %d (%.4f V)\n", w.target, w.value,
+                AnalogOutputVolts(w.value));
   }
   for (const Write& w : digital) {
-    clearError();
-    if (api.WriteDigitalOutput(w.target, w.value) == 0 && failed()) {
-      return session.Fail("writing digital port " + std::to_string(w.target));
+    if (!perform(PointKind::kDigitalWrite, w.target, w.value,
+                 "writing digital port " + std::to_string(w.target), &done)) {
+      return kExitDriver;
     }
-    std::printf("digital port %d <- %u (0x%X)\n", w.target, static_cast<uint32_t>(w.value),
-                static_cast<uint32_t>(w.value));
+    std::printf("digital port %d <- %u (0x%X)\n", w.target, done.value, done.value);
   }
   for (const Write& w : counter) {
-    clearError();
-    if (api.WriteCounterOutput(w.target, w.value) == 0 && failed()) {
-      return session.Fail("writing counter " + std::to_string(w.target));
+    if (!perform(PointKind::kCounterWrite, w.target, w.value,
+                 "writing counter " + std::to_string(w.target), &done)) {
+      return kExitDriver;
     }
-    std::printf("counter %d <- %u\n", w.target, static_cast<uint32_t>(w.value));
+    std::printf("counter %d <- %u\n", w.target, done.value);
   }
   for (int port : o.digitalReads) {
-    clearError();
-    int32_t value = api.ReadDigitalInput(port);
-    if (value == 0 && failed()) return session.Fail("reading digital port " + std::to_string(port));
-    std::printf("digital port %d = %u (0x%X)\n", port, static_cast<uint32_t>(value),
-                static_cast<uint32_t>(value));
+    if (!perform(PointKind::kDigitalRead, port, 0, "reading digital port " + std::to_string(port),
+                 &done)) {
+      return kExitDriver;
+    }
+    std::printf("digital port %d = %u (0x%X)\n", port, done.value, done.value);
   }
   for (int counterNumber : o.counterReads) {
-    clearError();
-    int32_t value = api.ReadCounterInput(counterNumber);
-    if (value == 0 && failed()) {
-      return session.Fail("reading counter " + std::to_string(counterNumber));
+    if (!perform(PointKind::kCounterRead, counterNumber, 0,
+                 "reading counter " + std::to_string(counterNumber), &done)) {
+      return kExitDriver;
     }
-    std::printf("counter %d = %u\n", counterNumber, static_cast<uint32_t>(value));
+    std::printf("counter %d = %u\n", counterNumber, done.value);
   }
   return kExitOk;
 }

@@ -18,6 +18,7 @@ constexpr double kTracePointsPerSecond = 500;
 }  // namespace
 
 int MonitorEngine::Launch(const GlobalOptions& globals, const std::string& worksheet) {
+  SetWindow(options_.windowSeconds);
   std::promise<int> ready;
   std::future<int> answer = ready.get_future();
   thread_ = std::thread(&MonitorEngine::Loop, this, globals, worksheet, std::move(ready));
@@ -37,14 +38,29 @@ void MonitorEngine::Shut() {
 
 CommandResult MonitorEngine::Start(const AcquireSettings& settings) {
   Command command;
-  command.start = true;
+  command.kind = Command::Kind::kStart;
   command.settings = settings;
   return Post(command);
 }
 
 CommandResult MonitorEngine::Stop() {
   Command command;
+  command.kind = Command::Kind::kStop;
   return Post(command);
+}
+
+CommandResult MonitorEngine::Point(PointKind kind, int32_t target, int32_t value) {
+  Command command;
+  command.kind = Command::Kind::kPoint;
+  command.point = kind;
+  command.target = target;
+  command.value = value;
+  return Post(command);
+}
+
+void MonitorEngine::SetWindow(double seconds) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  state_.windowSeconds = std::clamp(seconds, kMinWindowSeconds, kMaxWindowSeconds);
 }
 
 // Hands a command to the engine's thread, which alone calls the module, and
@@ -83,15 +99,19 @@ void MonitorEngine::Loop(const GlobalOptions& globals, std::string worksheet,
     session_.api().LoadWorksheet(worksheet.c_str());
     session_.ReportBoxes();
   }
+  if (code == kExitOk) DescribeBoard();
   ready.set_value(code);
   if (code != kExitOk) return;
   while (true) {
     Command* command = nullptr;
     {
       std::unique_lock<std::mutex> lock(mutex_);
+      auto posted = [this] { return quit_ || !commands_.empty(); };
       if (!measuring_) {
-        wake_.wait_for(lock, std::chrono::milliseconds(100),
-                       [this] { return quit_ || !commands_.empty(); });
+        wake_.wait_for(lock, std::chrono::milliseconds(100), posted);
+      } else if (double rest = pollAfter_ - MonotonicSeconds(); rest > 0) {
+        // A slow host's wait: commands are still served during it.
+        wake_.wait_for(lock, std::chrono::duration<double>(rest), posted);
       }
       if (quit_) break;
       if (!commands_.empty()) {
@@ -103,7 +123,7 @@ void MonitorEngine::Loop(const GlobalOptions& globals, std::string worksheet,
       Execute(*command);
       continue;
     }
-    if (measuring_ && !Poll()) SleepMilliseconds(1);
+    if (measuring_ && MonotonicSeconds() >= pollAfter_ && !Poll()) SleepMilliseconds(1);
   }
   if (measuring_) EndRun("idle");
   session_.Close();  // DRV_KillDevice
@@ -113,12 +133,42 @@ void MonitorEngine::Loop(const GlobalOptions& globals, std::string worksheet,
 }
 
 void MonitorEngine::Execute(Command& command) {
-  if (!command.start) {
-    if (measuring_) EndRun("idle");
-    command.done.set_value({true, "", ""});
-    return;
+  switch (command.kind) {
+    case Command::Kind::kStart:
+      command.done.set_value(BeginRun(command.settings));
+      return;
+    case Command::Kind::kStop:
+      if (measuring_) EndRun("idle");
+      command.done.set_value({true, "", ""});
+      return;
+    case Command::Kind::kPoint: {
+      PointOutcome outcome = PerformPoint(session_, command.point, command.target, command.value);
+      command.done.set_value(
+          {outcome.ok, outcome.ok ? "" : outcome.entry, outcome.message, outcome.value});
+      return;
+    }
   }
-  command.done.set_value(BeginRun(command.settings));
+}
+
+// Read once, on the acquisition thread, right after initialisation: the
+// module rewrites the description only from its dialogs and worksheets,
+// which the live view does not open.
+void MonitorEngine::DescribeBoard() {
+  tarnix::RecordRef record = session_.record();
+  board_.name = RecordText(record, TARNIX_RECORD(boardName), 20);
+  board_.counts = ReadBoardCounts(record);
+  // Counters have no table to bound their count; a page of more rows than
+  // any port table holds would only mean a count gone wrong.
+  board_.counts.counters = std::min(board_.counts.counters, tarnix::kPortCapacity);
+  board_.inputMin = InputRangeMin(record);
+  board_.inputMax = InputRangeMax(record);
+  if (board_.counts.outputPorts > 0) {
+    int width = record.get<int16_t>(TARNIX_RECORD(portsA) + TARNIX_OFFSET(PortEntryA, portWidth));
+    if (width >= 1 && width <= 32) board_.portWidth = width;
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  state_.inputMin = board_.inputMin;
+  state_.inputMax = board_.inputMax;
 }
 
 // The host's order: settings into the record, DRV_SetInputBufferSize,
@@ -152,8 +202,7 @@ CommandResult MonitorEngine::BeginRun(const AcquireSettings& s) {
 
   run_ = s;
   run_.bufferSize = bufferSize;
-  rangeMax_ = record.get<double>(TARNIX_OFFSET(DeviceRecord, adChannels) +
-                                 TARNIX_OFFSET(ChannelEntry, maxValue));
+  rangeMax_ = InputRangeMax(record);
   const double scanRate = s.rate / static_cast<double>(s.channels.size());
   scanStride_ =
       std::max<int64_t>(1, static_cast<int64_t>(std::ceil(scanRate / kTracePointsPerSecond)));
@@ -162,10 +211,13 @@ CommandResult MonitorEngine::BeginRun(const AcquireSettings& s) {
   scan_.assign(s.channels.size(), 0.0);
   measuring_ = true;
   lastBlockAt_ = MonotonicSeconds();
+  pollAfter_ = 0;
   timeoutNoted_ = false;
 
   std::lock_guard<std::mutex> lock(mutex_);
   MonitorSnapshot& st = state_;
+  st.inputMin = InputRangeMin(record);
+  st.inputMax = rangeMax_;
   st.state = "measuring";
   ++st.run;
   st.channels = s.channels;
@@ -231,7 +283,7 @@ bool MonitorEngine::Poll() {
   if (overrun) {
     EndRun("stopped by overrun");
   } else if (run_.hostDelayMs > 0) {
-    SleepMilliseconds(run_.hostDelayMs);
+    pollAfter_ = MonotonicSeconds() + run_.hostDelayMs / 1000.0;
   }
   return true;
 }
@@ -254,7 +306,7 @@ void MonitorEngine::Consume(const int16_t* block, int32_t count) {
   }
   state_.samples += count;
   const double newest = window_.empty() ? 0 : window_.back().time;
-  while (!window_.empty() && window_.front().time < newest - options_.windowSeconds) {
+  while (!window_.empty() && window_.front().time < newest - state_.windowSeconds) {
     window_.pop_front();
   }
 }

@@ -14,8 +14,10 @@
 #include <vector>
 
 #include "acquisition.h"
+#include "board_description.h"
 #include "session.h"
 #include "signal_stats.h"
+#include "single_point.h"
 
 namespace host {
 
@@ -23,9 +25,23 @@ namespace host {
 // or from its page at a start.
 inline constexpr int kMaxLiveHostDelayMs = 10000;
 
+// The traces' sliding window, seconds: what the page may ask for. A minute
+// of thinned points over 16 inputs stays within a few megabytes.
+inline constexpr double kMinWindowSeconds = 1;
+inline constexpr double kMaxWindowSeconds = 60;
+
 struct MonitorOptions {
   AcquireSettings settings;  // the measurement the page starts with
   double windowSeconds = 5;  // sliding window of the traces
+};
+
+// The board as the module described it in the record after initialisation
+// (and the worksheet, when one was loaded): what the page offers panels for.
+struct MonitorBoard {
+  std::string name;
+  BoardCounts counts;
+  int portWidth = 8;  // bits per digital port, from the first port's entry
+  double inputMin = 0, inputMax = 0;
 };
 
 // Per-channel figures over every sample of the current run.
@@ -55,6 +71,8 @@ struct MonitorSnapshot {
   int32_t blockSize = 0;
   int32_t bufferSize = 0;
   int hostDelayMs = 0;
+  double windowSeconds = 0;
+  double inputMin = 0, inputMax = 0;  // the run's input range, volts
   int64_t blocks = 0;
   int64_t samples = 0;
   int64_t overruns = 0;
@@ -64,11 +82,12 @@ struct MonitorSnapshot {
   std::vector<MonitorMessage> messages;
 };
 
-// Answer to a start or stop posted by the page.
+// Answer to a command posted by the page.
 struct CommandResult {
   bool ok = false;
   std::string entry;    // the DRV_ entry that refused, when one did
   std::string message;  // the module's text for the refusal
+  uint32_t value = 0;   // a single-point call's value written or read
 };
 
 class MonitorEngine {
@@ -85,16 +104,25 @@ class MonitorEngine {
   // Posted from any thread; answered once the acquisition thread has done it.
   CommandResult Start(const AcquireSettings& settings);
   CommandResult Stop();
+  // One single-point call through the module's entry; allowed while
+  // measuring (between two polls, on the acquisition thread).
+  CommandResult Point(PointKind kind, int32_t target, int32_t value = 0);
+  // Length of the traces' window, clamped to the limits above.
+  void SetWindow(double seconds);
 
   // State now, with trace points whose index is at least `pointCursor` and
   // messages after `messageCursor`.
   MonitorSnapshot Snapshot(int64_t run, int64_t pointCursor, int64_t messageCursor) const;
   const MonitorOptions& options() const { return options_; }
+  // Set once the module is initialised, before Launch answers.
+  const MonitorBoard& board() const { return board_; }
 
  private:
   struct Command {
-    bool start = false;
+    enum class Kind { kStart, kStop, kPoint } kind = Kind::kStop;
     AcquireSettings settings;
+    PointKind point = PointKind::kDigitalRead;
+    int32_t target = 0, value = 0;
     std::promise<CommandResult> done;
   };
 
@@ -103,6 +131,7 @@ class MonitorEngine {
   void Execute(Command& command);
   CommandResult BeginRun(const AcquireSettings& settings);
   void EndRun(const char* state);
+  void DescribeBoard();
   // One pass of the host's polling cycle; answers whether a block was moved.
   bool Poll();
   void Consume(const int16_t* block, int32_t count);
@@ -110,6 +139,7 @@ class MonitorEngine {
   void NoteBoxes(const std::string& kind);                      // mutex_ held
 
   MonitorOptions options_;
+  MonitorBoard board_;
   Session session_;  // touched only by the acquisition thread
   std::thread thread_;
 
@@ -133,6 +163,7 @@ class MonitorEngine {
   std::vector<double> scan_;  // the scan being filled
   size_t position_ = 0;       // next sample's place in the scan
   double lastBlockAt_ = 0;
+  double pollAfter_ = 0;  // a slow host's wait after a block ends here
   bool timeoutNoted_ = false;
 };
 

@@ -13,6 +13,7 @@
 
 #include "channel_list.h"
 #include "monitor_assets.h"
+#include "monitor_panel_routes.h"
 #include "os.h"
 
 namespace host {
@@ -71,6 +72,8 @@ json SnapshotJson(const MonitorSnapshot& s) {
           {"blockSize", s.blockSize},
           {"bufferSize", s.bufferSize},
           {"hostDelayMs", s.hostDelayMs},
+          {"windowSeconds", s.windowSeconds},
+          {"inputRange", {s.inputMin, s.inputMax}},
           {"blocks", s.blocks},
           {"samples", s.samples},
           {"overruns", s.overruns},
@@ -241,6 +244,7 @@ int ServeMonitor(MonitorEngine& engine, int port, bool (*KeepServing)()) {
   server.Post("/api/stop", [&engine](const httplib::Request&, httplib::Response& res) {
     Reply(res, engine.Stop());
   });
+  AddPanelRoutes(server, engine);
   // Server-Sent Events: every interval, what is new since this client's
   // last event (trace points of the current run and messages) with the
   // figures and counts as they stand.

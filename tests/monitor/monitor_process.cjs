@@ -9,13 +9,19 @@ const path = require('node:path');
 // The simulated board: input 0 carries a sequence (each sample 500 uV above
 // the last, wrapping only after 40000 scans), so the trace's values must
 // advance from block to block; a small FIFO lets a slow host
-// overrun it within a second.
+// overrun it within a second. Input 15 is wired to analog output 0 and
+// digital port 0 to port 1, so what the page writes comes back; the module
+// is told of one counter more than the board has, so that one is refused.
 const BOARD_PROFILE = {
   boards: [{
     serial: 20130017, maxRate: 100000, fifoCapacity: 4096,
     signals: [
       { channel: 0, kind: 'sequence', step: 500 },
+      { channel: 15, kind: 'loopback', output: 0 },
     ],
+    portWires: [{ output: 0, input: 1 }],
+    counters: 2,
+    answers: [{ code: 300, value: 3 }],
   }],
 };
 
