@@ -2,7 +2,6 @@
 // (same options and defaults), from one thread of its own, while a web page
 // on the loopback address shows the traces, figures and counts as they
 // arrive and starts and stops measurements through the module's entries.
-#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -10,6 +9,7 @@
 #include "commands.h"
 #include "monitor_engine.h"
 #include "monitor_server.h"
+#include "os.h"
 
 namespace host {
 namespace {
@@ -19,9 +19,7 @@ struct MonitorCliOptions : AcquisitionOptions {
   bool start = false;
 };
 
-volatile std::sig_atomic_t g_interrupted = 0;
-void OnSignal(int) { g_interrupted = 1; }
-bool KeepServing() { return g_interrupted == 0; }
+bool KeepServing() { return !InterruptRequested(); }
 
 int RunMonitor(const GlobalOptions& globals, const MonitorCliOptions& o) {
   MonitorOptions options;
@@ -37,8 +35,9 @@ int RunMonitor(const GlobalOptions& globals, const MonitorCliOptions& o) {
                    started.message.c_str());
     }
   }
-  std::signal(SIGINT, OnSignal);
-  std::signal(SIGTERM, OnSignal);
+  // Ctrl-C (SIGTERM too, on POSIX) ends the serving, then the module is
+  // shut down as by the page's stop.
+  CatchInterrupts();
   code = ServeMonitor(engine, o.port, &KeepServing);
   engine.Shut();  // DRV_StopMeas if measuring, then DRV_KillDevice
   return code;

@@ -208,6 +208,12 @@ bool IsLoopbackOrigin(const std::string& origin) {
 int ServeMonitor(MonitorEngine& engine, int port, bool (*KeepServing)()) {
   httplib::Server server;
   std::atomic<bool> stopping{false};
+  // In place of the library's defaults, which share the port (SO_REUSEPORT;
+  // SO_REUSEADDR on Windows) with any other program that asks for it.
+  bool exclusive = true;
+  server.set_socket_options([&exclusive](socket_t sock) {
+    exclusive = MakeListeningPortExclusive(static_cast<std::intptr_t>(sock)) && exclusive;
+  });
   server.set_pre_routing_handler(Guard);
 
   for (size_t i = 0; i < kMonitorAssetCount; ++i) {
@@ -273,6 +279,10 @@ int ServeMonitor(MonitorEngine& engine, int port, bool (*KeepServing)()) {
                         : (server.bind_to_port("127.0.0.1", port) ? port : -1);
   if (bound <= 0) {
     std::fprintf(stderr, "error: cannot listen on 127.0.0.1:%d\n", port);
+    return kExitUsage;
+  }
+  if (!exclusive) {
+    std::fprintf(stderr, "error: cannot keep 127.0.0.1:%d to this program alone\n", bound);
     return kExitUsage;
   }
   std::thread listener([&server] { server.listen_after_bind(); });

@@ -1,8 +1,10 @@
 // What tarnix-host needs from the operating system, one implementation per
 // platform (os_posix.cpp, os_win32.cpp): loading the module and finding its
-// entry points, the program's own directory, terminals and sleeping.
+// entry points, the program's own directory, terminals and sleeping, the
+// user's request to stop, and the live view's listening socket.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -48,5 +50,21 @@ double ProcessCpuSeconds();
 
 // Sets an environment variable for this process (and what it loads).
 void SetEnvironment(const char* name, const char* value);
+
+// From now on Ctrl-C no longer ends the process at once but is noted for
+// InterruptRequested(), so a serving loop can stop the module before the
+// program ends. POSIX: SIGINT and SIGTERM. Windows: Ctrl-C, Ctrl-Break and
+// closing the console window (which waits, within the system's grace
+// period, for the program to end itself).
+void CatchInterrupts();
+// Whether one of the requests above came since CatchInterrupts().
+bool InterruptRequested();
+
+// Socket options for a listening TCP socket (the system's socket handle or
+// descriptor), set before it is bound: its port is this program's alone
+// while it listens, so a second program asking for the same port is
+// refused instead of sharing it (and taking some of its connections).
+// Answers whether the system accepted them.
+bool MakeListeningPortExclusive(std::intptr_t socket);
 
 }  // namespace host

@@ -1,9 +1,11 @@
 // POSIX side of os.h: dlopen and friends.
 #include <dlfcn.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <thread>
 
@@ -11,6 +13,9 @@
 
 namespace host {
 namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+void OnInterrupt(int) { g_interrupted = 1; }
 
 class PosixLibrary final : public LoadedLibrary {
  public:
@@ -76,5 +81,20 @@ double MonotonicSeconds() {
 }
 
 void SetEnvironment(const char* name, const char* value) { setenv(name, value, 1); }
+
+void CatchInterrupts() {
+  std::signal(SIGINT, OnInterrupt);
+  std::signal(SIGTERM, OnInterrupt);
+}
+
+bool InterruptRequested() { return g_interrupted != 0; }
+
+bool MakeListeningPortExclusive(std::intptr_t socket) {
+  // SO_REUSEADDR only lets a listener bind over connections of an earlier
+  // run still in TIME_WAIT; SO_REUSEPORT, which would share the port with
+  // any program of the same user, stays off.
+  int yes = 1;
+  return setsockopt(static_cast<int>(socket), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) == 0;
+}
 
 }  // namespace host

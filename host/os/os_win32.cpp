@@ -1,7 +1,10 @@
 // Windows side of os.h: LoadLibrary and friends.
 #include <io.h>
+// Before windows.h, which would otherwise bring in the old winsock.h.
 #include <windows.h>
+#include <winsock2.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
@@ -9,6 +12,27 @@
 
 namespace host {
 namespace {
+
+std::atomic<bool> g_interrupted{false};
+
+// Runs on a thread the system starts for the event.
+BOOL WINAPI OnConsoleControl(DWORD event) {
+  switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+      g_interrupted = true;
+      return TRUE;
+    case CTRL_CLOSE_EVENT:
+      // The system ends the process as soon as this returns; waiting here
+      // lets the serving loop stop the module first. The program's own
+      // exit ends this thread, the system's grace period at the latest.
+      g_interrupted = true;
+      Sleep(INFINITE);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
 
 class Win32Library final : public LoadedLibrary {
  public:
@@ -102,6 +126,19 @@ double MonotonicSeconds() {
 void SetEnvironment(const char* name, const char* value) {
   SetEnvironmentVariableA(name, value);
   _putenv_s(name, value);
+}
+
+void CatchInterrupts() { SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
+
+bool InterruptRequested() { return g_interrupted.load(); }
+
+bool MakeListeningPortExclusive(std::intptr_t socket) {
+  // Without it, a second socket that sets SO_REUSEADDR could bind the same
+  // port and take over connections meant for this one. (The two options
+  // exclude each other, so SO_REUSEADDR is not set.)
+  BOOL yes = TRUE;
+  return setsockopt(static_cast<SOCKET>(socket), SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
+                    reinterpret_cast<const char*>(&yes), sizeof yes) == 0;
 }
 
 }  // namespace host
