@@ -356,6 +356,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   mkdir(g_registryDir.c_str(), 0700);
   g_registryPath = g_registryDir + "/registry.sqlite3";
   unlink(g_registryPath.c_str());  // whatever an earlier run left
+  TarnixPortable_SetRegistryScratch(1);
   TarnixPortable_SetRegistryPath(g_registryPath.c_str());
   std::atexit([] {
     TarnixPortable_SetRegistryPath(nullptr);

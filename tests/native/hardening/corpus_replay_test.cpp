@@ -74,6 +74,7 @@ TEST(CorpusReplay, EveryCorpusInputKeepsTheHarnessChecks) {
   EXPECT_TRUE(tarnix::fuzz::TakeFindings().empty());
   EXPECT_EQ(tarnix::g_state.hostBuffer, nullptr);
   tarnix::fuzz::CollectFindings(false);
+  TarnixPortable_SetRegistryScratch(0);
   TarnixPortable_SetRegistryPath(nullptr);
   std::error_code ignored;
   std::filesystem::remove_all(pattern, ignored);
