@@ -332,6 +332,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // attach as the system would.
   static int instance;
   tarnix::ProcessEntry(&instance, tarnix::kProcessAttach);
+  // Every reset of the simulated board starts on its virtual clock: a run
+  // from a fixed seed must not depend on the wall clock.
+  setenv("VELQSIM_CLOCK", "virtual", 1);
   // TARNIX_FUZZ_TRACE=1 shows the module's trace and boxes (to follow a
   // crashing input); otherwise they are only checked.
   const char* trace = std::getenv("TARNIX_FUZZ_TRACE");
