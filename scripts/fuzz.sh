@@ -88,7 +88,9 @@ if [ "${1:-}" = "--check" ]; then
   # libFuzzer learns from compared values: without address randomisation
   # those values stay close from run to run.
   list="$build/check-seeds.txt"
-  find "$root/fuzz/corpus" -maxdepth 1 -type f | LC_ALL=C sort | paste -sd, - >"$list"
+  # No newline at the end: libFuzzer would take it as part of the last name
+  # and leave that seed out without a word.
+  find "$root/fuzz/corpus" -maxdepth 1 -type f | LC_ALL=C sort | paste -sd, - | tr -d '\n' >"$list"
   rm -rf "$build/check-corpus"
   mkdir -p "$build/check-corpus"
   fixed=""
@@ -113,6 +115,16 @@ else
 fi
 
 done_runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)"
+if [ "${1:-}" = "--check" ] && [ "$status" -eq 0 ]; then
+  # Every committed seed must have been read: a seed left out is a
+  # regression input no longer tried.
+  seeds=$(find "$root/fuzz/corpus" -maxdepth 1 -type f | wc -l)
+  loaded=$(sed -n 's/^INFO: seed corpus: files: \([0-9]*\).*/\1/p' "$log" | head -n 1)
+  if [ "${loaded:-0}" -ne "$seeds" ]; then
+    echo "fuzz: FAILED: libFuzzer read ${loaded:-no} of the $seeds seeds in fuzz/corpus; log $log"
+    exit 1
+  fi
+fi
 if [ "$status" -ne 0 ]; then
   grep -E "ERROR|runtime error|tarnix_fuzz:|Test unit written|^    #[0-9]" "$log" | head -n 40 >&2
   for input in "$build"/crashes/*; do
