@@ -31,7 +31,7 @@ dist: setup
 
 # One flavour: build and test it alone.
 native native-asan windows windows64: setup
-	TARNIX_PRESETS=$@ TARNIX_FUZZ_SECONDS=0 sh scripts/run-tests.sh
+	TARNIX_PRESETS=$@ TARNIX_FUZZ_RUNS=0 sh scripts/run-tests.sh
 
 clean:
 	rm -rf build/native build/native-asan build/windows build/windows64 build/logs out

@@ -7,7 +7,8 @@
 // Sanitizers report every out-of-bounds access, leak and undefined
 // operation; the checks below add what the host would notice: a buffer
 // address it cannot read a block from, an unterminated text, global memory
-// the module lost track of.
+// the module lost track of, and after every input the module's own account
+// of its buffers (fuzz/harness.h says how a finding is reported).
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,6 +26,7 @@
 #include "core/exports.h"
 #include "core/process_entry.h"
 #include "fuzz_input.h"
+#include "harness.h"
 #include "host_record.h"
 #include "platform/platform.h"
 #include "platform/portable/portable_control.h"
@@ -41,8 +43,23 @@ namespace {
 
 using tarnix::fuzz::FuzzInput;
 
-[[noreturn]] void Fail(const char* what) {
-  std::fprintf(stderr, "tarnix_fuzz: %s\n", what);
+bool g_collect = false;
+std::vector<std::string> g_findings;
+// Set by a finding: the rest of the input is not run.
+bool g_stopInput = false;
+// Global blocks alive when the input started: none, unless an earlier input
+// ended at a finding and left some behind (the replay goes on after it).
+int g_liveAtStart = 0;
+
+// Reports a finding. The fuzz target does not come back; the replay does,
+// and the caller then leaves what it checked untouched.
+void Fail(const std::string& what) {
+  if (g_collect) {
+    g_findings.push_back(what);
+    g_stopInput = true;
+    return;
+  }
+  std::fprintf(stderr, "tarnix_fuzz: %s\n", what.c_str());
   std::abort();
 }
 
@@ -56,7 +73,7 @@ std::string g_registryPath;
 
 // Every trace line and message box text must be a terminated string.
 void CheckText(const char* text, void*) {
-  if (text == nullptr) Fail("null text");
+  if (text == nullptr) return Fail("null text");
   volatile std::size_t length = std::strlen(text);
   (void)length;
 }
@@ -82,8 +99,9 @@ void HostReadsBlock(const int16_t* block, const Run& run) {
   if (count <= 0) return;
   const uint32_t capacity = tarnix::platform::GlobalBlockSize(block) / sizeof(int16_t);
   if (static_cast<uint32_t>(count) > capacity) {
-    std::fprintf(stderr, "tarnix_fuzz: block of %d samples in a buffer of %u\n", count, capacity);
-    Fail("host buffer smaller than the block the record announces");
+    return Fail("block of " + std::to_string(count) + " samples in a buffer of " +
+                std::to_string(capacity) +
+                ": host buffer smaller than the block the record announces");
   }
   volatile int32_t sum = 0;
   for (int32_t i = 0; i < count; ++i) sum = sum + block[i];
@@ -99,9 +117,10 @@ void HostReadsBlock(const int16_t* block, const Run& run) {
                                   scale);
   for (int32_t i = 0; i < count; ++i) {
     if (block[i] != expected[i]) {
-      std::fprintf(stderr, "tarnix_fuzz: code %d of %d is %d, the plain loop gives %d (%s)\n", i,
-                   count, block[i], expected[i], tarnix::ConversionPathName());
-      Fail("vector conversion differs from the plain loop");
+      return Fail("code " + std::to_string(i) + " of " + std::to_string(count) + " is " +
+                  std::to_string(block[i]) + ", the plain loop gives " +
+                  std::to_string(expected[i]) + " (" + tarnix::ConversionPathName() +
+                  "): vector conversion differs from the plain loop");
     }
   }
 }
@@ -140,7 +159,7 @@ void CallEntryPoint(uint8_t which, FuzzInput& in, Run& run) {
       break;
     case 10: {
       auto* info = static_cast<const uint8_t*>(DRV_GetMeasInfoEx());
-      if (info == nullptr) Fail("no status record");
+      if (info == nullptr) return Fail("no status record");
       volatile uint8_t sum = 0;
       for (std::size_t i = 0; i < sizeof(tarnix::MeasInfoEx); ++i) sum = sum + info[i];
       break;
@@ -248,17 +267,46 @@ void CallEntryPoint(uint8_t which, FuzzInput& in, Run& run) {
   }
 }
 
+// One buffer as the module accounts for it: null with no capacity, or a
+// live global block of exactly the capacity it will fill.
+void CheckBuffer(const char* name, const void* buffer, uint32_t capacity, uint32_t sampleBytes) {
+  const std::string what = name;
+  if (buffer == nullptr) {
+    if (capacity != 0) Fail(what + " is gone but still counted " + std::to_string(capacity));
+    return;
+  }
+  const uint32_t bytes = tarnix::platform::GlobalBlockSize(buffer);
+  if (bytes == 0) return Fail(what + " is no live global block");
+  if (static_cast<uint64_t>(capacity) * sampleBytes != bytes) {
+    Fail(what + " counted " + std::to_string(capacity) + " samples in a block of " +
+         std::to_string(bytes) + " bytes");
+  }
+}
+
+// What must hold after every input, whatever it did: each buffer is what
+// the module thinks it is, no other global memory is alive, and the only
+// record the module may hold is the host's.
+void CheckInvariants(const Run& run) {
+  const tarnix::DriverState& s = tarnix::g_state;
+  CheckBuffer("host buffer", s.hostBuffer, s.hostCapacity, sizeof(int16_t));
+  CheckBuffer("local buffer", s.localBuffer, s.localCapacity, sizeof(int32_t));
+  const int expected = (s.hostBuffer != nullptr ? 1 : 0) + (s.localBuffer != nullptr ? 1 : 0);
+  const int live = TarnixPortable_LiveBlocks() - g_liveAtStart;
+  if (live != expected) {
+    Fail(std::to_string(live - expected) + " global blocks the module lost track of");
+  }
+  if (s.deviceRecord != nullptr && s.deviceRecord != run.record.data()) {
+    Fail("the module holds a record the host never gave it");
+  }
+}
+
 // Back to a freshly loaded module with an untouched board library and
 // system, keeping only the module's instance handle.
 void ResetWorld(Run& run) {
   tarnix::DriverState& s = tarnix::g_state;
   tarnix::platform::GlobalRelease(s.hostBuffer);
   tarnix::platform::GlobalRelease(s.localBuffer);
-  const int live = TarnixPortable_LiveBlocks();
-  if (live != 0) {
-    std::fprintf(stderr, "tarnix_fuzz: %d global blocks left behind\n", live);
-    Fail("global memory lost");
-  }
+  g_liveAtStart = TarnixPortable_LiveBlocks();
   const tarnix::platform::ModuleHandle module = s.moduleHandle;
   s = tarnix::DriverState{};
   s.moduleHandle = module;
@@ -284,6 +332,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // attach as the system would.
   static int instance;
   tarnix::ProcessEntry(&instance, tarnix::kProcessAttach);
+  // Every reset of the simulated board starts on its virtual clock: a run
+  // from a fixed seed must not depend on the wall clock.
+  setenv("VELQSIM_CLOCK", "virtual", 1);
   // TARNIX_FUZZ_TRACE=1 shows the module's trace and boxes (to follow a
   // crashing input); otherwise they are only checked.
   const char* trace = std::getenv("TARNIX_FUZZ_TRACE");
@@ -293,17 +344,22 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   TarnixPortable_SetTraceHook(&CheckText, nullptr);
   TarnixPortable_SetMessageBoxHook(&CheckBox, nullptr);
   TarnixPortable_SetVirtualClock(1);
-  // The registry lives in memory-backed storage: every save is synced.
-  // scripts/fuzz.sh names a folder it removes afterwards.
+  // The registry store of every input lives in the build folder: the folder
+  // scripts/fuzz.sh or the replay test names, else one beside the program.
   if (const char* dir = std::getenv("TARNIX_FUZZ_WORKDIR"); dir != nullptr && *dir != '\0') {
     g_registryDir = dir;
   } else {
-    const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    g_registryDir = std::string(base) + "/tarnix-fuzz-" + std::to_string(getpid());
+    char self[4096] = {};
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string bin(self, length > 0 ? static_cast<std::size_t>(length) : 0);
+    const std::size_t slash = bin.find_last_of('/');
+    bin = slash == std::string::npos ? std::string(".") : bin.substr(0, slash);
+    g_registryDir = bin + "/fuzz-work-" + std::to_string(getpid());
   }
   mkdir(g_registryDir.c_str(), 0700);
   g_registryPath = g_registryDir + "/registry.sqlite3";
   unlink(g_registryPath.c_str());  // whatever an earlier run left
+  TarnixPortable_SetRegistryScratch(1);
   TarnixPortable_SetRegistryPath(g_registryPath.c_str());
   std::atexit([] {
     TarnixPortable_SetRegistryPath(nullptr);
@@ -322,7 +378,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   std::memcpy(run.record.data() + TARNIX_RECORD(structVersion), &version, sizeof version);
 
   FuzzInput in(data, size);
-  for (int step = 0; step < 96 && !in.empty(); ++step) {
+  g_stopInput = false;
+  for (int step = 0; step < 96 && !in.empty() && !g_stopInput; ++step) {
     const uint8_t op = in.U8();
     if (op < 0x80) {
       CallEntryPoint(op, in, run);
@@ -334,6 +391,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       tarnix::fuzz::RunBoardScriptStep(static_cast<uint8_t>(op - 0xA8), in, run.registryUsed);
     }
   }
+  if (!g_stopInput) CheckInvariants(run);
   previous.registryUsed = run.registryUsed;
   return 0;
 }
+
+namespace tarnix::fuzz {
+
+void CollectFindings(bool collect) { g_collect = collect; }
+
+std::vector<std::string> TakeFindings() {
+  std::vector<std::string> taken;
+  taken.swap(g_findings);
+  return taken;
+}
+
+}  // namespace tarnix::fuzz

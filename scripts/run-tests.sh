@@ -1,12 +1,22 @@
 #!/bin/sh
 # Configures, builds and tests each flavour (presets native, native-asan,
 # windows, and windows64 where CMakePresets.json defines it; TARNIX_PRESETS
-# picks others), fuzzes the module for TARNIX_FUZZ_SECONDS (default 90; 0
-# skips it) and ends with one summary line, `tests: N passed, M failed`,
-# counting test cases: each GoogleTest case (native and Wine programs), each
-# script test as one, the fuzz run as one (scripts/count-cases.awk). A
-# program that crashes or ends without its summary counts as failed.
+# picks others), runs the seeded fuzz check (scripts/fuzz.sh --check:
+# TARNIX_FUZZ_RUNS runs, default 20000, from a fixed seed over the committed
+# corpus; TARNIX_FUZZ_RUNS=0 or TARNIX_FUZZ_SECONDS=0 skips it) and ends with
+# one summary line, `tests: N passed, M failed`, counting test cases: each
+# GoogleTest case (native and Wine programs), each "ok - " check of a node or
+# script test that prints them, any other script test as one, the fuzz run
+# as one (scripts/count-cases.awk). A program that crashes, ends without its
+# summary, runs no case or skips every case counts as failed.
 # Exits non-zero when a flavour fails to build or any counted case fails.
+#
+# Each flavour has a floor in tests/case-floors: the cases it counted when it
+# last landed. A flavour that counts fewer (a test program or a folder of
+# tests gone missing, a filter left in the environment) fails the run. After
+# adding tests, raise the floors: TARNIX_RAISE_FLOORS=1 makes a run write
+# the count of each flavour that passed completely into that file, where it
+# is above the floor (it never lowers one); commit the file with the tests.
 #
 # Where this machine runs 32-bit programs only through qemu-user (see
 # scripts/setup.sh), Wine itself is unreliable: its programs crash at random
@@ -16,7 +26,10 @@
 # summary; on a machine that runs 32-bit code natively they count like every
 # other test. The 64-bit flavour (windows64) needs no 32-bit Linux code and
 # always counts. TARNIX_WINE32=emulated or =native overrides the detection
-# (emulated lets the informational path be tried on a native machine).
+# (emulated lets the informational path be tried on a native machine). The
+# static check of the 32-bit DLL's exports (test dll_exports_static) runs no
+# Wine and counts on every machine; the floor of windows applies only where
+# its Wine tests count.
 #
 # Build output goes to build/logs/<preset>-*.log (its tail is shown on a
 # failure); the full test output is in build/logs/<preset>-test.log, and the
@@ -29,9 +42,14 @@ if grep -q '"name": *"windows64"' CMakePresets.json; then
 fi
 presets="${TARNIX_PRESETS:-$default_presets}"
 jobs="${TARNIX_TEST_JOBS:-2}"
-fuzz_seconds="${TARNIX_FUZZ_SECONDS:-90}"
+fuzz_runs="${TARNIX_FUZZ_RUNS:-20000}"
+[ "${TARNIX_FUZZ_SECONDS:-}" = 0 ] && fuzz_runs=0
+floors=tests/case-floors
 logs=build/logs
 mkdir -p "$logs"
+# The counts a TARNIX_RAISE_FLOORS run may write, "<flavour> <cases>".
+raise="$logs/raise-floors.txt"
+: >"$raise"
 
 wine_emulated=""
 case "${TARNIX_WINE32:-}" in
@@ -104,21 +122,42 @@ for preset in $presets; do
     continue
   fi
   if [ "$preset" = windows ] && [ -n "$wine_emulated" ]; then
-    informational="windows: $good/$((good + bad)) cases passed"
-    report="$report $preset:informational ($timing)"
+    # Only the static check of the DLL counts here.
+    set -- $(awk '$1 == "case" && $2 == "dll_exports_static" { print $3, $4 }' "$logs/$preset-cases.txt")
+    static_good=${1:-0} static_bad=${2:-1}
+    [ $# -eq 0 ] && echo "== $preset: the static check of the DLL's exports did not run"
+    passed=$((passed + static_good))
+    failed=$((failed + static_bad))
+    informational="windows: $((good - static_good))/$((good + bad - static_good - static_bad)) Wine cases passed"
+    report="$report $preset:static $static_good/$((static_good + static_bad)), Wine informational ($timing)"
     continue
   fi
   passed=$((passed + good))
   failed=$((failed + bad))
   note=""
   [ "$skipped" -gt 0 ] && note=", $skipped skipped"
-  report="$report $preset:$good/$((good + bad)) ($timing$note)"
+  counted=$((good + bad))
+  floor=$(awk -v p="$preset" '$1 == p { print $2 }' "$floors" 2>/dev/null)
+  if [ -z "$floor" ] && [ -n "${TARNIX_RAISE_FLOORS:-}" ] && [ "$bad" -eq 0 ]; then
+    echo "$preset $counted" >>"$raise"
+  elif [ -z "$floor" ]; then
+    echo "== $preset: no floor in $floors (add \"$preset <cases>\", or run with TARNIX_RAISE_FLOORS=1)"
+    failed=$((failed + 1))
+    note="$note, NO FLOOR"
+  elif [ "$counted" -lt "$floor" ]; then
+    echo "== $preset: $counted cases counted, fewer than its floor of $floor ($floors)"
+    failed=$((failed + 1))
+    note="$note, BELOW FLOOR $floor"
+  elif [ "$counted" -gt "$floor" ] && [ "$bad" -eq 0 ]; then
+    echo "$preset $counted" >>"$raise"
+  fi
+  report="$report $preset:$good/$counted ($timing$note)"
 done
 
-if [ "$fuzz_seconds" -gt 0 ]; then
-  echo "== fuzz: $fuzz_seconds s"
+if [ "$fuzz_runs" -gt 0 ]; then
+  echo "== fuzz: $fuzz_runs runs from a fixed seed"
   started=$(date +%s)
-  if sh scripts/fuzz.sh "$fuzz_seconds"; then
+  if TARNIX_FUZZ_RUNS="$fuzz_runs" sh scripts/fuzz.sh --check; then
     passed=$((passed + 1))
     outcome=1/1
   else
@@ -126,6 +165,19 @@ if [ "$fuzz_seconds" -gt 0 ]; then
     outcome=0/1
   fi
   report="$report fuzz:$outcome ($(($(date +%s) - started)) s)"
+fi
+
+if [ -n "${TARNIX_RAISE_FLOORS:-}" ] && [ -s "$raise" ]; then
+  while read -r preset counted; do
+    if grep -q "^$preset " "$floors" 2>/dev/null; then
+      sed -i "s/^$preset .*/$preset $counted/" "$floors"
+    else
+      echo "$preset $counted" >>"$floors"
+    fi
+    echo "== $preset: floor raised to $counted in $floors"
+  done <"$raise"
+elif [ -s "$raise" ]; then
+  echo "== more cases than the floors in $floors:" $(tr '\n' ' ' <"$raise") "(TARNIX_RAISE_FLOORS=1 writes them)"
 fi
 
 echo "== flavours (cases passed/total):$report"

@@ -6,8 +6,9 @@
 # Does nothing when everything is already there.
 set -e
 need=""
-for cmd in i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix wine xvfb-run cmake g++ clang \
-           convert import rsvg-convert makensis dpkg-shlibdeps lintian help2man; do
+for cmd in i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix i686-w64-mingw32-objdump \
+           wine Xvfb cmake g++ clang convert import rsvg-convert makensis dpkg-shlibdeps setarch \
+           lintian help2man; do
   command -v "$cmd" >/dev/null 2>&1 || need=1
 done
 for hdr in /usr/include/nlohmann/json.hpp /usr/include/CLI/CLI.hpp \
@@ -30,7 +31,7 @@ if [ -n "$need" ]; then
   $SUDO apt-get update -q
   $SUDO apt-get install -y -q --no-install-recommends \
     cmake make g++ clang libclang-rt-14-dev \
-    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \
+    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 util-linux \
     wine wine32:i386 wine64 xvfb xauth imagemagick \
     libgtest-dev googletest libbenchmark-dev nlohmann-json3-dev libcli11-dev \
     libdivide-dev libsqlite3-dev sqlite3 ca-certificates qemu-user-static \

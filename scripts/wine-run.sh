@@ -2,11 +2,21 @@
 # Runs one Windows program of the build under Wine: used by ctest (as the
 # cross-compiling emulator) and by the README's commands.
 #
-# The prefix is shared by the runs of one machine and created on first use;
-# TARNIX_WINEPREFIX (or WINEPREFIX) picks another one, which tests that need a
-# registry of their own do. Without a display the program gets its own Xvfb
-# server, since the module shows its splash on every initialisation.
+# The Wine prefix is created on first use. WINEPREFIX or TARNIX_WINEPREFIX
+# names it (ctest gives each flavour its own, in its build folder; tests that
+# need a registry of their own make one in their work folder); otherwise a
+# program of a build folder uses that build's prefix, <build>/wineprefix, and
+# only a program outside any build the user's ~/.cache/tarnix/wineprefix.
+# Without a display the program gets an Xvfb server of its own, on a display
+# number the server picks itself, since the module shows its splash on every
+# initialisation.
 set -e
+if [ -z "${WINEPREFIX:-}" ] && [ -z "${TARNIX_WINEPREFIX:-}" ] && [ -f "$1" ]; then
+  # The build folder: the first folder above the program with a CMakeCache.txt.
+  dir=$(cd "$(dirname "$1")" && pwd)
+  while [ "$dir" != / ] && [ ! -f "$dir/CMakeCache.txt" ]; do dir=$(dirname "$dir"); done
+  [ -f "$dir/CMakeCache.txt" ] && TARNIX_WINEPREFIX="$dir/wineprefix"
+fi
 export WINEPREFIX="${WINEPREFIX:-${TARNIX_WINEPREFIX:-$HOME/.cache/tarnix/wineprefix}}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No debugger on a crash: Wine would start winedbg --auto, which can wait
@@ -44,14 +54,45 @@ if [ -f "$1" ]; then
     export WINELOADER="$loader"
   fi
 fi
-run_wine() {
-  if [ -z "$DISPLAY" ] && [ -z "$TARNIX_NO_XVFB" ]; then
-    xvfb-run -a -s "-screen 0 1024x768x24" "$loader" "$@"
-  else
-    "$loader" "$@"
-  fi
+# A private Xvfb: started with -displayfd, it takes the first free display
+# number itself and writes it once it accepts clients, so parallel runs never
+# race for a number (as xvfb-run -a does, probing for one before starting).
+xvfb_pid=""
+xvfb_dir=""
+heaplog=""
+trap 'stop_xvfb; [ -z "$heaplog" ] || rm -f "$heaplog"' EXIT
+trap 'exit 143' TERM INT HUP
+stop_xvfb() {
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  [ -n "$xvfb_dir" ] && rm -rf "$xvfb_dir"
+  xvfb_pid=""
 }
-if [ -z "$TARNIX_WINE_HEAPCHECK" ]; then
+start_xvfb() {
+  xvfb_dir=$(mktemp -d "${TMPDIR:-/tmp}/wine-run-xvfb.XXXXXX")
+  mkfifo "$xvfb_dir/display"
+  Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$xvfb_dir/display" \
+    >"$xvfb_dir/log" 2>&1 &
+  xvfb_pid=$!
+  read -r number <"$xvfb_dir/display" || number=""
+  if [ -z "$number" ]; then
+    cat "$xvfb_dir/log" >&2
+    echo "wine-run: Xvfb did not start" >&2
+    stop_xvfb
+    return 1
+  fi
+  export DISPLAY=":$number"
+}
+run_wine() {
+  if [ -z "${DISPLAY:-}" ] && [ -z "${TARNIX_NO_XVFB:-}" ]; then
+    start_xvfb || return 1
+    status=0
+    "$loader" "$@" || status=$?
+    stop_xvfb
+    return "$status"
+  fi
+  "$loader" "$@"
+}
+if [ -z "${TARNIX_WINE_HEAPCHECK:-}" ]; then
   run_wine "$@"
   exit $?
 fi
@@ -59,8 +100,7 @@ fi
 # reports damage on its heap channel; any such report fails the run even when
 # the program itself passed.
 export WINEDEBUG="fixme-all,warn+heap"
-heaplog=$(mktemp)
-trap 'rm -f "$heaplog"' EXIT
+heaplog=$(mktemp "${TMPDIR:-/tmp}/wine-run-heap.XXXXXX")
 status=0
 run_wine "$@" 2>"$heaplog" || status=$?
 cat "$heaplog" >&2

@@ -47,7 +47,8 @@ VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SetBoardName(int32_t serial, const cha
 enum VelqSimClock : int32_t {
   kVelqSimRealTime = 0,     // samples accrue with the wall clock (default)
   kVelqSimVirtual = 1,      // samples accrue only by VELQSIM_AdvanceClock
-  kVelqSimUnthrottled = 2,  // every VELQ_ADGetData is served in full at once
+  kVelqSimUnthrottled = 2,  // every VELQ_ADGetData is served in full at once;
+                            // the rest keeps the virtual time
 };
 VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SetClock(int32_t mode);
 // Virtual clock: advances every running board's clock by `microseconds`.

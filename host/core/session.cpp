@@ -98,7 +98,8 @@ int Session::ApplyBoardOptions(const GlobalOptions& options) {
       return kExitUsage;
     }
     if (load(options.boardConfig.c_str()) < 0) {
-      char reason[256] = {};
+      // The reason names the profile's files by path, twice at times.
+      char reason[4096] = {};
       if (auto lastError = BoardFunction<LastErrorFn>("VELQSIM_LastError")) {
         lastError(reason, sizeof reason);
       }

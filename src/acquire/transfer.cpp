@@ -44,13 +44,17 @@ int32_t GetInputBufStatus() {
 int16_t* GetInputBuf() {
   DriverState& s = g_state;
   const RecordRef record = Record();
+  // The host reads its record's blockSize samples from whatever address it
+  // gets. Without a record (a failed DRV_InitDevice may have replaced it
+  // with null) that count cannot be cut to the buffer, so no address is
+  // handed out at all.
+  if (!record.valid()) return nullptr;
   // Without both buffers there is nowhere to put a block (not allocated yet,
   // or the local one released by DRV_KillDevice during a measurement): the
-  // library is not asked and the host gets its buffer as it was, or null.
-  if (!record.valid() || s.hostBuffer == nullptr || s.localBuffer == nullptr) {
-    // The host reads blockSize samples from whatever address it gets: a
-    // block size beyond the host buffer is cut to it, as for a transfer.
-    if (record.valid() && s.hostBuffer != nullptr &&
+  // library is not asked and the host gets its buffer as it was, or null,
+  // with a block size beyond the host buffer cut to it, as for a transfer.
+  if (s.hostBuffer == nullptr || s.localBuffer == nullptr) {
+    if (s.hostBuffer != nullptr &&
         record.get<uint32_t>(TARNIX_RECORD(blockSize)) > s.hostCapacity) {
       record.set<uint32_t>(TARNIX_RECORD(blockSize), s.hostCapacity);
     }

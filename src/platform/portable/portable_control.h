@@ -117,6 +117,10 @@ TARNIX_EXPORT void TarnixPortable_ClearFaults();
 // every create/open for writing answers 5 (access denied).
 TARNIX_EXPORT void TarnixPortable_SetRegistryPath(const char* path);
 TARNIX_EXPORT void TarnixPortable_SetRegistryReadOnly(int readOnly);
+// Scratch (nonzero): a store thrown away after the run, as the fuzz target's
+// is; its writes are not synced to the disk, which otherwise costs most of a
+// fuzz run's time. Each write is still its own transaction.
+TARNIX_EXPORT void TarnixPortable_SetRegistryScratch(int scratch);
 
 // ---- global memory
 // Number of live global-memory blocks (leak checks in tests).

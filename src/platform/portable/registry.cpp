@@ -114,3 +114,7 @@ extern "C" void TarnixPortable_SetRegistryPath(const char* path) {
 extern "C" void TarnixPortable_SetRegistryReadOnly(int readOnly) {
   tarnix::platform::portable::registry::ForceReadOnly(readOnly != 0);
 }
+
+extern "C" void TarnixPortable_SetRegistryScratch(int scratch) {
+  tarnix::platform::portable::registry::UseScratch(scratch != 0);
+}

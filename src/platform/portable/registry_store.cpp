@@ -41,7 +41,8 @@ struct Connection {
   bool writable = false;
   bool hasSchema = false;
   bool forcedReadOnly = false;
-  int writerLock = -1;  // the store's lock file, when it could be opened
+  bool scratch = false;  // writes need not reach the disk
+  int writerLock = -1;   // the store's lock file, when it could be opened
   bool pathOverridden = false;
   std::string overridePath;
 };
@@ -130,7 +131,8 @@ bool TryOpen(Connection& c, const std::string& path, int flags) {
   c.db = db;
   c.writable = (flags & SQLITE_OPEN_READWRITE) != 0 && sqlite3_db_readonly(db, "main") == 0;
   if (c.writable) {
-    sqlite3_exec(db, "PRAGMA synchronous = FULL", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, c.scratch ? "PRAGMA synchronous = OFF" : "PRAGMA synchronous = FULL", nullptr,
+                 nullptr, nullptr);
     c.writerLock = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   }
   c.hasSchema = SchemaPresent(db);
@@ -388,6 +390,13 @@ void ForceReadOnly(bool readOnly) {
   std::lock_guard<std::mutex> lock(c.mutex);
   Close(c);
   c.forcedReadOnly = readOnly;
+}
+
+void UseScratch(bool scratch) {
+  Connection& c = Conn();
+  std::lock_guard<std::mutex> lock(c.mutex);
+  Close(c);
+  c.scratch = scratch;
 }
 
 }  // namespace tarnix::platform::portable::registry

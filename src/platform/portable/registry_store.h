@@ -52,5 +52,6 @@ long WriteValue(KeyId key, const char* name, uint32_t type, const void* data, ui
 // Test and tool controls (see portable_control.h).
 void UsePath(const char* path);
 void ForceReadOnly(bool readOnly);
+void UseScratch(bool scratch);
 
 }  // namespace tarnix::platform::portable::registry

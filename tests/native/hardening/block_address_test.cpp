@@ -55,5 +55,45 @@ TEST_F(HardeningTest, EveryAnnouncedBlockFitsTheHostBufferWhateverTheBlockSize) 
   DRV_StopMeas();
 }
 
+// Found by the fuzz target: DRV_InitDevice fails after keeping the record
+// (no boards, or a record of the wrong version), the host sizes a buffer
+// smaller than its block, and a second DRV_InitDevice with no record fails
+// too but leaves the module without one. The host's record still announces
+// its block; the module can no longer cut it, so it hands out no address.
+constexpr int32_t kLibrary = 1000000000;  // the serial that addresses the library
+constexpr int32_t kBoardCountQuery = 5;
+
+TEST_F(HardeningTest, NoBlockAddressOnceAFailedInitialisationDroppedTheRecord) {
+  for (const bool wrongVersion : {false, true}) {
+    SCOPED_TRACE(wrongVersion ? "wrong record version" : "no boards");
+    g_state.deviceRecord = nullptr;
+    if (wrongVersion) {
+      Set<int16_t>(TARNIX_RECORD(structVersion), kHostStructVersion + 1);
+    } else {
+      VELQSIM_SetAnswer(kLibrary, kBoardCountQuery, -1, 0);
+    }
+    ASSERT_EQ(DRV_InitDevice(record_.data()), 0);
+    ASSERT_EQ(g_state.deviceRecord, record_.data()) << "the record is kept all the same";
+    Set<int32_t>(TARNIX_RECORD(blockSize), 6029568);
+    ASSERT_EQ(DRV_SetInputBufferSize(4096), 1) << trace_;
+    ASSERT_EQ(DRV_InitDevice(nullptr), 0);
+    ASSERT_EQ(g_state.deviceRecord, nullptr);
+
+    EXPECT_EQ(DRV_GetInputBuf(), nullptr) << "the record announces 6029568 samples";
+    // The entries that size or report buffers leave them as they were.
+    const int16_t* held = g_state.hostBuffer;
+    EXPECT_EQ(DRV_SetInputBufferSize(100000), 0);
+    EXPECT_EQ(g_state.hostBuffer, held);
+    EXPECT_EQ(DRV_GetInputBufStatus(), 0);
+    EXPECT_NE(DRV_GetMeasInfoEx(), nullptr);
+    EXPECT_EQ(Get<int32_t>(TARNIX_RECORD(blockSize)), 6029568);
+
+    EXPECT_EQ(DRV_KillDevice(), 1);
+    EXPECT_EQ(g_state.hostBuffer, nullptr);
+    VELQSIM_ClearAnswers();
+    Set<int16_t>(TARNIX_RECORD(structVersion), kHostStructVersion);
+  }
+}
+
 }  // namespace
 }  // namespace tarnix::hardening

@@ -40,8 +40,10 @@ class HardeningTest : public ::testing::Test {
     TarnixPortable_SetTraceHook(
         [](const char* text, void* self) { static_cast<HardeningTest*>(self)->trace_ += text; },
         this);
-    char pattern[] = "/tmp/tarnix-hardening-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
+    // Below TMPDIR, which ctest points into the build folder.
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "tarnix-hardening-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
     TarnixPortable_SetRegistryPath((dir_ + "/registry.sqlite3").c_str());
     record_.assign(kHostRecordBytes, 0);

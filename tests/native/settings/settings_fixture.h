@@ -30,8 +30,10 @@ class RegistryTest : public ::testing::Test {
     VELQSIM_Reset();
     TarnixPortable_ClearFaults();
     TarnixPortable_SetRegistryReadOnly(0);
-    char pattern[] = "/tmp/tarnix-registry-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
+    // Below TMPDIR, which ctest points into the build folder.
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "tarnix-registry-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
     storePath_ = dir_ + "/registry.sqlite3";
     TarnixPortable_SetRegistryPath(storePath_.c_str());
