@@ -205,6 +205,13 @@ bool IsLoopbackOrigin(const std::string& origin) {
 int ServeMonitor(MonitorEngine& engine, int port, bool (*KeepServing)()) {
   httplib::Server server;
   std::atomic<bool> stopping{false};
+  // The port is this monitor's alone: the library's default options
+  // (SO_REUSEPORT) would let a second program bind it too and take half
+  // of its connections.
+  server.set_socket_options([](socket_t sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   server.set_pre_routing_handler(Guard);
 
   for (size_t i = 0; i < kMonitorAssetCount; ++i) {

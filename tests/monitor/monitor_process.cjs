@@ -1,5 +1,5 @@
 // Starts `tarnix-host monitor` on a free loopback port for a test, and ends
-// it the way a user does (SIGTERM, as Ctrl-C), expecting a clean exit.
+// it the way a user does (SIGTERM, as Ctrl-C), answering how it ended.
 'use strict';
 const { spawn } = require('node:child_process');
 const fs = require('node:fs');
@@ -37,17 +37,20 @@ function startMonitor(extraArgs = []) {
       const m = /serving (http:\/\/127\.0\.0\.1:(\d+)\/)/.exec(out);
       if (m) resolve({ url: m[1], port: Number(m[2]) });
     });
-    exited.then((e) => reject(new Error(`monitor ended early (${JSON.stringify(e)}): ${out}${output}`)));
-    setTimeout(() => reject(new Error('monitor printed no URL within 20 s')), 20000).unref();
+    exited.then((e) => reject(Object.assign(
+      new Error(`monitor ended early (${JSON.stringify(e)}): ${out}${output}`),
+      { exit: e, stdout: out, stderr: output })));
+    setTimeout(() => reject(new Error('monitor printed no URL within 60 s')), 60000).unref();
   });
   return url.then(({ url: base, port }) => ({
     url: base, port, pid: child.pid,
     stderr: () => output,
+    // Answers { code, signal } of the program's end.
     async stop() {
       child.kill('SIGTERM');
       const e = await exited;
       fs.rmSync(dir, { recursive: true, force: true });
-      if (e.code !== 0) throw new Error(`monitor exited with ${JSON.stringify(e)}: ${output}`);
+      return e;
     },
   }));
 }
@@ -58,4 +61,13 @@ function check(condition, what, detail = '') {
   console.log(`ok - ${what}`);
 }
 
-module.exports = { startMonitor, check, BOARD_PROFILE };
+// Ends the monitor and checks that SIGTERM ended it cleanly; a failure the
+// test met before (`failure`) is reported first.
+async function stopMonitor(monitor, failure) {
+  const ended = await monitor.stop();
+  if (failure) throw failure;
+  check(ended.code === 0 && ended.signal === null, 'the monitor ended cleanly on SIGTERM',
+    `${JSON.stringify(ended)}: ${monitor.stderr()}`);
+}
+
+module.exports = { startMonitor, stopMonitor, check, BOARD_PROFILE };
