@@ -114,6 +114,10 @@ std::vector<MessageBoxSeen> TakeMessageBoxes();
 bool WaitForMessageBoxes(std::size_t count, DWORD timeoutMs);
 // A dialog caption the watcher must never answer.
 void IgnoreDialogCaption(const std::string& caption);
+// Waits until the watcher has looked at every window `rounds` more times;
+// true when it did within the time. What it would have done by then, it
+// has done.
+bool WaitForWatcherRounds(int rounds, DWORD timeoutMs);
 
 // --- Dialogs --------------------------------------------------------------
 
