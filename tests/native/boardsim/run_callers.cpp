@@ -6,11 +6,10 @@
 
 namespace boardsim_test {
 
-bool RunCallers(int count, const std::function<void(int)>& caller) {
+void RunCallers(int count, const std::function<void(int)>& caller) {
   std::vector<std::thread> threads;
   for (int i = 0; i < count; ++i) threads.emplace_back(caller, i);
   for (std::thread& thread : threads) thread.join();
-  return true;
 }
 
 }  // namespace boardsim_test

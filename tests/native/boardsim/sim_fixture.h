@@ -42,11 +42,9 @@ enum : int32_t {
 };
 
 // Runs caller(0) .. caller(count - 1) at once, each on a thread of its
-// own, and answers true when all are done; false, running nothing, where
-// threads of a test program cannot run (32-bit Wine on qemu-user crashes
-// them). Each flavour has its own threads (run_callers.cpp beside its
-// tests).
-bool RunCallers(int count, const std::function<void(int)>& caller);
+// own, and returns when all are done. Each flavour has its own threads
+// (run_callers.cpp beside its tests).
+void RunCallers(int count, const std::function<void(int)>& caller);
 
 inline std::string CallLine(int32_t index) {
   char text[256] = {};

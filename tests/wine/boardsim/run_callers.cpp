@@ -9,16 +9,17 @@
 
 namespace boardsim_test {
 
-bool RunCallers(int count, const std::function<void(int)>& caller) {
-  // Even threads that never end crash there once they call in together.
-  if (winetest::Wine32UnderQemu()) return false;
+void RunCallers(int count, const std::function<void(int)>& caller) {
+  // Even threads that never end crash there once they call in together;
+  // main.cpp leaves the callers' tests out of such a run.
+  if (winetest::Wine32UnderQemu())
+    throw std::logic_error("no callers' threads on 32-bit Wine on qemu-user");
   if (count > winetest::kHelperThreads) throw std::out_of_range("more callers than helper threads");
   std::vector<std::future<void>> done;
   for (int i = 0; i < count; ++i) {
     done.push_back(winetest::OnHelperThread([&caller, i] { caller(i); }, i));
   }
   for (std::future<void>& each : done) each.get();
-  return true;
 }
 
 }  // namespace boardsim_test
