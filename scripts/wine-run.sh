@@ -31,6 +31,12 @@ export WINEARCH="${WINEARCH:-win64}"
 # seconds) and still holds everything Wine places below 0x80000000. Ignored
 # where 32-bit programs run natively.
 export QEMU_RESERVED_VA="${QEMU_RESERVED_VA:-0x81000000}"
+# The test programs skip the few checks that crash 32-bit Wine under
+# qemu-user: tell them where that is (TARNIX_WINE32=emulated or =native, set
+# by the user, overrides the detection, as in scripts/run-tests.sh).
+if [ -z "${TARNIX_WINE32:-}" ] && grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-i386; then
+  export TARNIX_WINE32=emulated
+fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"
   # Two runs may start together on a fresh machine; one creates the prefix.

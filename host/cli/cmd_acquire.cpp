@@ -1,6 +1,9 @@
 // tarnix-host acquire: one measurement from start to stop, with progress,
 // per-channel statistics and optional CSV and SVG output.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <memory>
 
 #include "acquisition.h"
@@ -32,6 +35,26 @@ void PrintStats(const Recording& recording) {
     std::printf("%8d %9lld %11.4f %11.4f %11.4f %11.4f\n", s.channel,
                 static_cast<long long>(s.count), s.min, s.max, s.mean, s.rms);
   }
+}
+
+// Opens each output file for writing once, before anything is measured, so
+// that a path which cannot be written ends the run at once rather than after
+// the measurement. A file this made is removed again; one already there is
+// left as it was.
+int CheckOutputsWritable(const AcquireOptions& o) {
+  for (const std::string& path : {o.csv, o.plot}) {
+    if (path.empty()) continue;
+    std::error_code unknown;
+    const bool existed = std::filesystem::exists(path, unknown) || unknown;
+    std::FILE* file = std::fopen(path.c_str(), "ab");
+    if (file == nullptr) {
+      std::fprintf(stderr, "error: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+      return kExitFile;
+    }
+    std::fclose(file);
+    if (!existed) std::remove(path.c_str());
+  }
+  return kExitOk;
 }
 
 int WriteOutputs(const AcquireOptions& o, const Recording& recording) {
@@ -105,8 +128,11 @@ int RunAcquire(const GlobalOptions& globals, const AcquireOptions& o) {
     settings.blocks = o.blocks > 0 ? o.blocks : 20;
   }
 
+  int code = CheckOutputsWritable(o);
+  if (code != kExitOk) return code;
+
   Session session;
-  int code = OpenAndInitialise(session, globals);
+  code = OpenAndInitialise(session, globals);
   if (code != kExitOk) return code;
   if (!o.worksheet.empty()) {
     session.api().LoadWorksheet(o.worksheet.c_str());

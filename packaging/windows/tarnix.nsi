@@ -10,8 +10,10 @@
 ; Silent use: setup.exe /S [/BOARDSIM] [/D=C:\path\without\quotes]
 ;   /BOARDSIM selects the simulated board library (off by default);
 ;   /D= must come last (an NSIS rule).
-; The uninstaller removes only what was installed and never touches the
-; worksheet settings under HKLM\Software\Morvane\VELQ\Sorvik.
+; One install per machine: while one is there, another folder is refused
+; (a message box; exit status 2 when silent). The uninstaller removes only
+; what was installed and never touches the worksheet settings under
+; HKLM\Software\Morvane\VELQ\Sorvik.
 
 Unicode true
 SetCompressor /SOLID lzma
@@ -43,11 +45,23 @@ VIAddVersionKey "LegalCopyright" "(C) 2026 The TARNIX developers"
 !define MUI_COMPONENTSPAGE_SMALLDESC
 !insertmacro MUI_PAGE_LICENSE "${STAGE_DIR}/LICENSE.txt"
 !insertmacro MUI_PAGE_COMPONENTS
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE RefuseSecondFolderPage
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
+
+; The uninstall entry, and with it what this setup knows about the files it
+; put into a folder, exists once per machine. An entry naming another folder
+; here is left from an install removed by hand (one still there was refused
+; before): it says nothing about this folder's files.
+Section "-Entry of this folder"
+  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $0 != $INSTDIR
+    DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  ${EndIf}
+SectionEnd
 
 Section "Driver module (tarnix.dll)" SecDriver
   SectionIn RO
@@ -110,6 +124,26 @@ SectionEnd
   !insertmacro MUI_DESCRIPTION_TEXT ${SecBoardSim} "A stand-in for the board library with simulated boards, for trying the driver without hardware. Installed in its own folder; never replaces a VLQAPI.dll."
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
+; $0: the folder of an install that is still there (its uninstaller is)
+; when that is not $INSTDIR, else "".
+Function OtherInstall
+  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $0 == $INSTDIR
+  ${OrIfNot} ${FileExists} "$0\uninstall.exe"
+    StrCpy $0 ""
+  ${EndIf}
+FunctionEnd
+
+!define SECOND_FOLDER_TEXT "${PRODUCT} is already installed in $0.$\r$\nUninstall it first, or install into that folder."
+
+Function RefuseSecondFolderPage
+  Call OtherInstall
+  ${If} $0 != ""
+    MessageBox MB_OK|MB_ICONSTOP "${SECOND_FOLDER_TEXT}"
+    Abort  ; stays on the folder page
+  ${EndIf}
+FunctionEnd
+
 Function .onInit
   ${GetParameters} $0
   ClearErrors
@@ -117,20 +151,34 @@ Function .onInit
   ${IfNot} ${Errors}
     !insertmacro SelectSection ${SecBoardSim}
   ${EndIf}
+  ; A silent install has no folder page: /D= is checked here.
+  ${If} ${Silent}
+    Call OtherInstall
+    ${If} $0 != ""
+      MessageBox MB_OK|MB_ICONSTOP "${SECOND_FOLDER_TEXT}" /SD IDOK
+      SetErrorLevel 2
+      Quit
+    ${EndIf}
+  ${EndIf}
 FunctionEnd
 
 Section "Uninstall"
-  ReadRegDWORD $0 HKLM "${UNINSTALL_KEY}" "TarnixBoardSimLibrary"
-  ${If} $0 == 1
+  ; The entry speaks for the folder it names only: an uninstaller in another
+  ; folder trusts none of it and leaves it alone.
+  ReadRegStr $R0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $R0 == $INSTDIR
+    ReadRegDWORD $R1 HKLM "${UNINSTALL_KEY}" "TarnixBoardSimLibrary"
+    ReadRegDWORD $R2 HKLM "${UNINSTALL_KEY}" "TarnixBoardSimFolder"
+    ReadRegDWORD $R3 HKLM "${UNINSTALL_KEY}" "TarnixHost"
+  ${EndIf}
+  ${If} $R1 == 1
     Delete "$INSTDIR\boardsim\VLQAPI.dll"
   ${EndIf}
-  ReadRegDWORD $0 HKLM "${UNINSTALL_KEY}" "TarnixBoardSimFolder"
-  ${If} $0 == 1
+  ${If} $R2 == 1
     Delete "$INSTDIR\boardsim\README.txt"
     RMDir "$INSTDIR\boardsim"
   ${EndIf}
-  ReadRegDWORD $0 HKLM "${UNINSTALL_KEY}" "TarnixHost"
-  ${If} $0 == 1
+  ${If} $R3 == 1
     Delete "$INSTDIR\tarnix-host.exe"
   ${EndIf}
   Delete "$INSTDIR\tarnix.dll"
@@ -145,5 +193,7 @@ Section "Uninstall"
   Delete "$INSTDIR\uninstall.exe"
   ; Only when empty: files of the user's own stay, and so does the folder.
   RMDir "$INSTDIR"
-  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  ${If} $R0 == $INSTDIR
+    DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  ${EndIf}
 SectionEnd

@@ -110,6 +110,25 @@ TEST(HostCli, RefusedSettingsPrintTheModulesTextAndFail) {
   EXPECT_EQ(version.out, "");
 }
 
+TEST(HostCli, UnwritableOutputIsRefusedBeforeTheMeasurement) {
+  // A folder that is not there: found before the module is even opened.
+  const std::string missing = ScratchPath("no-such-folder") + "/out";
+  for (const char* option : {"--csv", "--plot"}) {
+    HostResult r = RunHost({"--trace", "acquire", "--blocks", "1", option, missing});
+    EXPECT_EQ(r.exitCode, 4) << option << "\n" << Show(r);
+    EXPECT_HAS(r.err, "error: cannot write " + missing + ": ");
+    EXPECT_EQ(r.err.find("DRV_InitDevice"), std::string::npos) << "the module was opened first";
+    EXPECT_EQ(r.out.find("acquiring"), std::string::npos) << "the measurement was started";
+  }
+  // The check leaves nothing behind when the run fails later.
+  const std::string fresh = ScratchPath("never-written.csv");
+  int32_t maxRate = VELQ_Query(FirstSerial(), 102, 0);
+  HostResult refused =
+      RunHost({"acquire", "--rate", std::to_string(maxRate + 1), "--blocks", "1", "--csv", fresh});
+  EXPECT_EQ(refused.exitCode, 3) << Show(refused);
+  EXPECT_FALSE(std::ifstream(fresh).good()) << fresh << " was left behind";
+}
+
 TEST(HostCli, VersionFlagPrintsTheProjectVersionWithoutLoadingTheModule) {
   HostResult r = RunHost({"--version", "--module", BinDir() + "no-such-module.bin"});
   EXPECT_EQ(r.exitCode, 0) << Show(r);

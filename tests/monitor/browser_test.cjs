@@ -6,7 +6,7 @@
 // (argument 1).
 'use strict';
 const { chromium } = require('playwright-core');
-const { startMonitor, check } = require('./monitor_process.cjs');
+const { startMonitor, stopMonitor, check } = require('./monitor_process.cjs');
 
 const screenshot = process.argv[2];
 const WAIT = { timeout: 30000 };
@@ -32,6 +32,32 @@ async function view(page) {
   });
 }
 
+// Reads the page until `ready(view)` holds or WAIT's limit has passed;
+// answers the last view read, for the checks that follow to judge.
+async function viewWhen(page, ready) {
+  const until = Date.now() + WAIT.timeout;
+  for (;;) {
+    const v = await view(page);
+    if (ready(v) || Date.now() > until) return v;
+    await new Promise((resolve) => setTimeout(resolve, 50));
+  }
+}
+
+// The next `count` events of the monitor's stream, read by a second
+// listener in the page: each comes at least one stream interval after the
+// one before.
+function nextEvents(page, count) {
+  return page.evaluate((n) => new Promise((resolve) => {
+    const seen = [];
+    const events = new EventSource('/events');
+    events.onmessage = (e) => {
+      const s = JSON.parse(e.data);
+      seen.push({ state: s.state, samples: s.samples, blocks: s.blocks });
+      if (seen.length === n) { events.close(); resolve(seen); }
+    };
+  }), count);
+}
+
 async function startWith(page, { channels, rate, blockSize, hostDelayMs = 0 }) {
   await page.fill('#channels', channels);
   await page.fill('#rate', String(rate));
@@ -46,6 +72,7 @@ async function main() {
     executablePath: '/usr/bin/chromium', headless: true,
     args: process.getuid && process.getuid() === 0 ? ['--no-sandbox'] : [],
   });
+  let failure;
   try {
     const page = await browser.newPage({ viewport: { width: 1100, height: 900 } });
     const errors = [];
@@ -62,13 +89,16 @@ async function main() {
     const first = await view(page);
     check(first.state === 'measuring' && first.traces.length === 4 && first.traces.every((t) => t.drawn),
       'start shows one trace per scanned input', JSON.stringify(first.traces));
+    // Until everything has moved on (each check below says what did not).
     const fills = new Set([first.fill]);
-    for (let i = 0; i < 15; ++i) {
-      await page.waitForTimeout(100);
-      fills.add((await view(page)).fill);
-    }
-    const later = await view(page);
-    const [a, b] = [first.traces[0], later.traces[0]];
+    const a = first.traces[0];
+    const later = await viewWhen(page, (v) => {
+      fills.add(v.fill);
+      const t = v.traces[0];
+      return t !== undefined && t.points > a.points && t.last > a.last && t.rising && v.samples > first.samples &&
+        v.blocks > first.blocks && [...fills].some((f) => f > 0 && f <= 100);
+    });
+    const b = later.traces[0];
     check(b.points > a.points, 'the traces\' point count grows', `${a.points} -> ${b.points}`);
     check(b.last > a.last && b.rising, 'the sequence on input 0 advances, and rises across the window',
       `${a.last} -> ${b.last}, rising ${b.rising}`);
@@ -86,10 +116,11 @@ async function main() {
     await page.click('#stop');
     await page.waitForFunction(() => document.getElementById('state').textContent === 'idle', null, WAIT);
     const stopped = await view(page);
-    await page.waitForTimeout(600);
+    const events = await nextEvents(page, 3);
     const after = await view(page);
-    check(after.samples === stopped.samples && after.blocks === stopped.blocks,
-      'stop stops: no more samples arrive', `${stopped.samples} -> ${after.samples}`);
+    check(events.every((e) => e.state === 'idle' && e.samples === stopped.samples && e.blocks === stopped.blocks) &&
+      after.samples === stopped.samples && after.blocks === stopped.blocks,
+      'stop stops: no more samples arrive', `${stopped.samples} -> ${JSON.stringify(events)} -> ${after.samples}`);
 
     await startWith(page, { channels: '0-3', rate: 200000, blockSize: 256 });
     await page.waitForFunction(() => document.querySelector('#messages li')?.textContent.includes('Wrong sampling frequency'), null, WAIT);
@@ -107,10 +138,11 @@ async function main() {
 
     await checkPanels(page, screenshot);
     check(errors.length === 0, 'the page raised no script errors', errors.join('; '));
-  } finally {
-    await browser.close();
-    await monitor.stop();
+  } catch (e) {
+    failure = e;
   }
+  await browser.close();
+  await stopMonitor(monitor, failure);
 }
 
 main().catch((e) => { console.error(e.message); process.exit(1); });

@@ -1,12 +1,12 @@
 // Starts `tarnix-host monitor` on a free loopback port for a test, and ends
-// it the way a user does (SIGTERM, or Ctrl-C under Wine), expecting a clean
-// exit. Which program runs, and how: monitor_program.cjs.
+// it the way a user does (SIGTERM, or Ctrl-C under Wine), answering how it
+// ended. Which program runs, and how: monitor_program.cjs.
 'use strict';
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const {
-  startProgram, programPid, stopProgram, programPath, startSeconds,
+  startProgram, programPid, stopProgram, programPath, startSeconds, stopName,
 } = require('./monitor_program.cjs');
 
 // The simulated board: input 0 carries a sequence (each sample 500 uV above
@@ -43,18 +43,21 @@ function startMonitor(extraArgs = []) {
       const m = /serving (http:\/\/127\.0\.0\.1:(\d+)\/)/.exec(out);
       if (m) resolve({ url: m[1], port: Number(m[2]) });
     });
-    exited.then((e) => reject(new Error(`monitor ended early (${JSON.stringify(e)}): ${out}${output}`)));
+    exited.then((e) => reject(Object.assign(
+      new Error(`monitor ended early (${JSON.stringify(e)}): ${out}${output}`),
+      { exit: e, stdout: out, stderr: output })));
     setTimeout(() => reject(new Error(`monitor printed no URL within ${startSeconds} s`)),
       startSeconds * 1000).unref();
   });
   return url.then(({ url: base, port }) => ({
     url: base, port, pid: programPid(child),
     stderr: () => output,
+    // Answers { code, signal } of the program's end.
     async stop() {
       stopProgram(this.pid);
       const e = await exited;
       fs.rmSync(dir, { recursive: true, force: true });
-      if (e.code !== 0) throw new Error(`monitor exited with ${JSON.stringify(e)}: ${output}`);
+      return e;
     },
   }));
 }
@@ -65,4 +68,13 @@ function check(condition, what, detail = '') {
   console.log(`ok - ${what}`);
 }
 
-module.exports = { startMonitor, check, BOARD_PROFILE };
+// Ends the monitor and checks that it ended cleanly; a failure the
+// test met before (`failure`) is reported first.
+async function stopMonitor(monitor, failure) {
+  const ended = await monitor.stop();
+  if (failure) throw failure;
+  check(ended.code === 0 && ended.signal === null, `the monitor ended cleanly on ${stopName}`,
+    `${JSON.stringify(ended)}: ${monitor.stderr()}`);
+}
+
+module.exports = { startMonitor, stopMonitor, check, BOARD_PROFILE };

@@ -55,6 +55,7 @@ TEST(AcquireEndToEnd, RealTimeScanArrivesInOrderAsCodes) {
   record.set<int32_t>(TARNIX_RECORD(blockSize), kBlock);
   record.set<int32_t>(TARNIX_RECORD(bufferSize), 10 * kBlock);
   ASSERT_EQ(DRV_SetInputBufferSize(10 * kBlock), 1);
+  const auto started = std::chrono::steady_clock::now();
   ASSERT_EQ(DRV_TestStruct(), 1) << "errorCode " << record.get<int32_t>(TARNIX_RECORD(errorCode));
   ASSERT_EQ(DRV_StartMeas(), 1) << "errorCode " << record.get<int32_t>(TARNIX_RECORD(errorCode));
   EXPECT_EQ(static_cast<const int32_t*>(DRV_GetMeasInfoEx())[0], 0x10000);
@@ -65,11 +66,11 @@ TEST(AcquireEndToEnd, RealTimeScanArrivesInOrderAsCodes) {
   ASSERT_GE(maxVolts, 1.0) << "the default range must have a code scale";
 
   std::vector<int16_t> received;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  int polls = 0;
+  // A limit for a stalled scan only: however loaded the machine, 0.6 s of
+  // scanning comes in well within it.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (received.size() < static_cast<std::size_t>(kBlocks * kBlock) &&
          std::chrono::steady_clock::now() < deadline) {
-    ++polls;
     if (DRV_GetInputBufStatus() != 1) {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
       continue;
@@ -80,10 +81,13 @@ TEST(AcquireEndToEnd, RealTimeScanArrivesInOrderAsCodes) {
     ASSERT_GT(got, 0);
     ASSERT_LE(got, kBlock);
     received.insert(received.end(), block, block + got);
+    // Blocks arrive over time, never ahead of the board's clock.
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_LE(received.size(), static_cast<std::size_t>(elapsed * 2000) + 1);
     EXPECT_EQ(DRV_AdvanceInputBuf(), 1);
     record.set<int32_t>(TARNIX_RECORD(blockSize), kBlock);
   }
-  EXPECT_GT(polls, kBlocks) << "blocks should arrive over time, not all at once";
   EXPECT_EQ(DRV_StopMeas(), 1);
   EXPECT_EQ(static_cast<const int32_t*>(DRV_GetMeasInfoEx())[0], 0);
   ASSERT_EQ(received.size(), static_cast<std::size_t>(kBlocks * kBlock)) << "timed out";

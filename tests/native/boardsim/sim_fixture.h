@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,11 @@ enum : int32_t {
   kBadCounter = -19,
   kNotReady = -20,
 };
+
+// Runs caller(0) .. caller(count - 1) at once, each on a thread of its
+// own, and returns when all are done. Each flavour has its own threads
+// (run_callers.cpp beside its tests).
+void RunCallers(int count, const std::function<void(int)>& caller);
 
 inline std::string CallLine(int32_t index) {
   char text[256] = {};

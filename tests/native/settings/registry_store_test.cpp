@@ -5,10 +5,9 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
-#include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "settings/worksheet.h"
 #include "settings_fixture.h"
@@ -127,17 +126,27 @@ TEST_F(RegistryStoreTest, ProcessKilledWhileSavingLeavesWholeValues) {
   SetSettings(0, 0, 0, 0, 0);
   SaveWorksheet("crash");
   for (int round = 0; round < 3; ++round) {
-    pid_t saver = Spawn(storePath_, [] {
+    // The saver says each finished save through a pipe: the kill comes
+    // during a later save however slowly the child gets going, never
+    // before its first one.
+    int saves[2];
+    ASSERT_EQ(pipe(saves), 0);
+    pid_t saver = Spawn(storePath_, [&saves] {
+      close(saves[0]);
       for (int32_t i = 1;; ++i) {
         // Every value of round i carries the pattern i * 0x01010101.
         int32_t v = static_cast<int32_t>(static_cast<uint32_t>(i & 0x7F) * 0x01010101u);
         SetSettings(v, v, v, v, v);
         SaveWorksheet("crash");
+        if (write(saves[1], "s", 1) != 1) return 1;
       }
       return 0;
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(150 + 70 * round));
+    close(saves[1]);
+    char saved = 0;
+    for (int n = 0; n < 2 + 3 * round; ++n) ASSERT_EQ(read(saves[0], &saved, 1), 1);
     kill(saver, SIGKILL);
+    close(saves[0]);
     EXPECT_EQ(Wait(saver), 128 + SIGKILL);
 
     // The store rolls back what the killed process left half done when it

@@ -63,10 +63,14 @@ TEST(SequenceCheck, FindsLostAndRepeatedSamplesAcrossWrapsAndZero) {
   EXPECT_EQ(twice.channels()[0].gaps, 0);
 }
 
+// One second at 30000 samples/s on the wall clock, while other tests load
+// the machine: the board's FIFO (a million samples by default) holds half a
+// minute of it, and the host waits up to a minute for a block, so only a
+// fault overruns or times out, never a slow turn of this process.
 TEST(StreamE2e, SequenceRunPassesAndADroppedBlockFailsIt) {
-  HostResult good =
-      RunHost(Args(SequenceBoard(""), {"-c", "0-2", "-r", "30000", "--duration", "1",
-                                       "--block-size", "255", "--check-sequence", "--count-only"}));
+  HostResult good = RunHost(
+      Args(SequenceBoard(""), {"-c", "0-2", "-r", "30000", "--duration", "1", "--block-size", "255",
+                               "--timeout", "60", "--check-sequence", "--count-only"}));
   ASSERT_EQ(good.exitCode, 0) << Show(good);
   EXPECT_HAS(good.out, "sequence check passed");
   EXPECT_HAS(good.out, "overruns: 0\n");
@@ -77,7 +81,7 @@ TEST(StreamE2e, SequenceRunPassesAndADroppedBlockFailsIt) {
   // the check can tell.
   HostResult bad = RunHost(Args(SequenceBoard(R"("loseSamples": {"after": 9000, "count": 255}, )"),
                                 {"-c", "0-2", "-r", "30000", "--duration", "1", "--block-size",
-                                 "255", "--check-sequence", "--count-only"}));
+                                 "255", "--timeout", "60", "--check-sequence", "--count-only"}));
   EXPECT_EQ(bad.exitCode, 6) << Show(bad);
   EXPECT_HAS(bad.out, "sequence check FAILED");
   EXPECT_HAS(bad.out, "overruns: 0\n");

@@ -91,7 +91,7 @@ TEST(AcquireDll, RealTimeScanArrivesInOrderAsCodes) {
   std::vector<int16_t> received;
   const DWORD start = GetTickCount();
   while (received.size() < static_cast<std::size_t>(kBlocks * kBlock) &&
-         GetTickCount() - start < 15000) {
+         GetTickCount() - start < 60000) {  // a stalled scan's limit only
     if (m.status() != 1) {
       Sleep(5);
       continue;

@@ -23,11 +23,17 @@ if [ "$bits" = 64 ]; then
   wine=/usr/lib/wine/wine64
   export WINELOADER="$wine"
 fi
+status=0
 WINEPREFIX="$prefix" WINEDEBUG=-all "$wine" reg query \
-  'HKLM\Software\Morvane\VELQ\Sorvik\wine bench' /reg:$bits >"$prefix/query.txt" 2>&1 </dev/null || true
+  'HKLM\Software\Morvane\VELQ\Sorvik\wine bench' /reg:$bits >"$prefix/query.txt" 2>&1 </dev/null ||
+  status=$?
 out=$(tr -d '\r' <"$prefix/query.txt")
 echo "$out"
 fail=0
+if [ "$status" -ne 0 ]; then
+  echo "reg query failed with exit status $status" >&2
+  fail=1
+fi
 expect() {
   if ! printf '%s\n' "$out" | grep -Eiq "^ +$1 +REG_DWORD +$2\$"; then
     echo "missing or wrong: $1 REG_DWORD $2" >&2

@@ -114,6 +114,10 @@ std::vector<MessageBoxSeen> TakeMessageBoxes();
 bool WaitForMessageBoxes(std::size_t count, DWORD timeoutMs);
 // A dialog caption the watcher must never answer.
 void IgnoreDialogCaption(const std::string& caption);
+// Waits until the watcher has looked at every window `rounds` more times;
+// true when it did within the time. What it would have done by then, it
+// has done.
+bool WaitForWatcherRounds(int rounds, DWORD timeoutMs);
 
 // --- Dialogs --------------------------------------------------------------
 
@@ -130,15 +134,24 @@ void PressButton(HWND dialog, int controlId);
 // Waits until the window is gone; true when it went within the time.
 bool WaitForWindowGone(HWND window, DWORD timeoutMs);
 
-// --- A second thread ------------------------------------------------------
+// --- More threads ---------------------------------------------------------
 
-// Runs `work` on the harness's helper thread and returns its future. Use it
-// whenever a test needs a second thread (a modal dialog to drive, debug
-// output from another thread): the helper thread lives as long as the
-// process. Under Wine on qemu-user (machines whose kernel runs no 32-bit
-// code), any thread of a test program that ends, std::thread or
-// CreateThread alike, was seen to crash the program soon after.
-std::future<void> OnHelperThread(std::function<void()> work);
+// Runs `work` on one of the harness's helper threads (`helper` from 0 to
+// kHelperThreads - 1, each started on first use) and returns its future.
+// Use them whenever a test needs threads of its own (a modal dialog to
+// drive, debug output from another thread, concurrent callers): the helper
+// threads live as long as the process. Under Wine on qemu-user (machines
+// that run 32-bit code only through it), any thread of a test program that
+// ends, std::thread or CreateThread alike, was seen to crash the program
+// soon after.
+inline constexpr int kHelperThreads = 4;
+std::future<void> OnHelperThread(std::function<void()> work, int helper = 0);
+
+// True for a 32-bit test program on a machine that runs 32-bit code only
+// through qemu-user, which the test scripts say with TARNIX_WINE32=emulated:
+// there Wine crashes the program on a few things that work everywhere else
+// (a message box on a second thread, threads calling in together).
+bool Wine32UnderQemu();
 
 // --- The host record ------------------------------------------------------
 

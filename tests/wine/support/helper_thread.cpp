@@ -1,7 +1,9 @@
-// One long-lived helper thread that runs work for the tests (see
+// Long-lived helper threads that run work for the tests (see
 // OnHelperThread in harness.h for why threads here never end). Started
 // with CreateThread, like the box watcher.
 #include <condition_variable>
+#include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <mutex>
 
@@ -18,13 +20,14 @@ struct HelperQueue {
   std::once_flag started;
 };
 
-HelperQueue& Queue() {
-  static HelperQueue* queue = new HelperQueue;
-  return *queue;
+HelperQueue& Queue(int helper) {
+  static HelperQueue* queues = new HelperQueue[kHelperThreads];
+  if (helper < 0 || helper >= kHelperThreads) throw std::out_of_range("no such helper thread");
+  return queues[helper];
 }
 
-DWORD WINAPI Serve(LPVOID) {
-  HelperQueue& queue = Queue();
+DWORD WINAPI Serve(LPVOID param) {
+  HelperQueue& queue = *static_cast<HelperQueue*>(param);
   for (;;) {
     std::packaged_task<void()> task;
     {
@@ -39,10 +42,10 @@ DWORD WINAPI Serve(LPVOID) {
 
 }  // namespace
 
-std::future<void> OnHelperThread(std::function<void()> work) {
-  HelperQueue& queue = Queue();
-  std::call_once(queue.started, [] {
-    HANDLE thread = CreateThread(nullptr, 0, Serve, nullptr, 0, nullptr);
+std::future<void> OnHelperThread(std::function<void()> work, int helper) {
+  HelperQueue& queue = Queue(helper);
+  std::call_once(queue.started, [&queue] {
+    HANDLE thread = CreateThread(nullptr, 0, Serve, &queue, 0, nullptr);
     if (thread == nullptr) throw std::runtime_error("CreateThread failed");
     CloseHandle(thread);
   });
@@ -54,6 +57,11 @@ std::future<void> OnHelperThread(std::function<void()> work) {
   }
   queue.ready.notify_one();
   return done;
+}
+
+bool Wine32UnderQemu() {
+  const char* wine32 = std::getenv("TARNIX_WINE32");
+  return sizeof(void*) == 4 && wine32 != nullptr && std::strcmp(wine32, "emulated") == 0;
 }
 
 }  // namespace winetest

@@ -27,6 +27,7 @@ struct WatchState {
   std::set<HWND> answered;  // boxes already recorded and told to close
   std::vector<std::string> ignoredCaptions = {STR_SETUP_CAPTION, STR_ABOUT_CAPTION};
   std::once_flag watcherStarted;
+  std::atomic<long> rounds{0};  // full passes over the windows
 };
 WatchState& State() {
   static WatchState* state = new WatchState;
@@ -134,6 +135,7 @@ DWORD WINAPI WatchForever(LPVOID) {
   for (;;) {
     EnumWindows(VisitTopLevel, 0);
     ForgetClosedBoxes();
+    ++State().rounds;
     Sleep(kPollMs);
   }
 }
@@ -182,6 +184,18 @@ bool WaitForMessageBoxes(std::size_t count, DWORD timeoutMs) {
     if (GetTickCount() - start >= timeoutMs) return false;
     Sleep(kPollMs);
   }
+}
+
+bool WaitForWatcherRounds(int rounds, DWORD timeoutMs) {
+  // A round already under way may have looked before the caller's change:
+  // it does not count.
+  const long until = State().rounds.load() + rounds + 1;
+  DWORD start = GetTickCount();
+  while (State().rounds.load() < until) {
+    if (GetTickCount() - start >= timeoutMs) return false;
+    Sleep(kPollMs);
+  }
+  return true;
 }
 
 void IgnoreDialogCaption(const std::string& caption) {

@@ -112,7 +112,6 @@ struct Session {
   UserOutcome* outcome;
   HWND dialog = nullptr;
   DWORD firstSeen = 0;
-  DWORD userDone = 0;
   bool acted = false;
 };
 Session* g_session = nullptr;
@@ -131,11 +130,12 @@ VOID CALLBACK UserTick(HWND, UINT, UINT_PTR, DWORD) {
     s->dialog = dialog;
     s->outcome->shown = true;
     (*s->user)(dialog);
-    s->userDone = GetTickCount();
     return;
   }
-  if (IsWindow(s->dialog) && IsWindowVisible(s->dialog) && GetTickCount() - s->userDone > 5000 &&
-      !s->outcome->stuck) {
+  // A timer message comes only when the thread has nothing else queued: by
+  // this tick, whatever the user's actions sent or posted has been handled,
+  // however slowly the machine runs. A dialog still showing stays.
+  if (IsWindow(s->dialog) && IsWindowVisible(s->dialog) && !s->outcome->stuck) {
     s->outcome->stuck = true;
     PostMessageA(s->dialog, WM_COMMAND, IDCANCEL, 0);
   }

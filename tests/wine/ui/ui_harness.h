@@ -43,8 +43,9 @@ HWND FindThreadDialog(DWORD thread, const char* caption);
 // Runs `call` on this thread; while it waits in a modal loop, a stand-in
 // user (a timer of this same thread) finds the dialog with `caption`
 // (nullptr: one without a caption) and runs `user` on it once. If the dialog
-// is still there 5 s after `user` returned, it is cancelled and `stuck` is
-// set. `shown` tells whether the dialog appeared at all.
+// is still there once the messages `user`'s actions queued are handled, it
+// is cancelled and `stuck` is set. `shown` tells whether the dialog appeared
+// at all.
 struct UserOutcome {
   int32_t result = 0;
   bool shown = false;
