@@ -191,12 +191,21 @@ sqlite3* Open(Connection& c, bool forWriting) {
   const int readWrite = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX;
   if (c.forcedReadOnly) return TryOpen(c, path, readOnly) ? c.db : nullptr;
   if (TryOpen(c, path, readWrite)) return c.db;
-  // Not there, or no right to write it.
+  // No file yet (SQLite itself opens a file it may not write read-only). The
+  // connection is kept for the life of the process, so it must not end up
+  // read-only merely because another process created the file between the
+  // open above and the next step: every later save of this process would be
+  // refused. A writer therefore opens with CREATE, which also opens a file
+  // that appeared meanwhile, and a reader that now finds the file tries
+  // read-write again before settling for read-only.
+  if (forWriting && MakeParentDirectories(path) &&
+      TryOpen(c, path, readWrite | SQLITE_OPEN_CREATE)) {
+    return c.db;
+  }
   struct stat info {};
-  if (::stat(path.c_str(), &info) == 0) return TryOpen(c, path, readOnly) ? c.db : nullptr;
-  if (!forWriting) return nullptr;
-  if (!MakeParentDirectories(path)) return nullptr;
-  return TryOpen(c, path, readWrite | SQLITE_OPEN_CREATE) ? c.db : nullptr;
+  if (::stat(path.c_str(), &info) != 0) return nullptr;
+  if (TryOpen(c, path, readWrite)) return c.db;
+  return TryOpen(c, path, readOnly) ? c.db : nullptr;
 }
 
 long ReadFailure(int rc) {
