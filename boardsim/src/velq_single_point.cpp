@@ -3,7 +3,7 @@
 // their inputs, counters count up at their own rate and can be preset.
 #include <cstring>
 
-#include "core/board_api.h"
+#include "abi/board_api.h"
 #include "sim_state.h"
 #include "statuses.h"
 

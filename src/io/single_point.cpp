@@ -3,7 +3,7 @@
 // not check for a selected board: the library's answer for serial 0 decides.
 #include "io/single_point.h"
 
-#include "core/board_api.h"
+#include "abi/board_api.h"
 #include "core/driver_state.h"
 
 namespace tarnix {

@@ -5,8 +5,9 @@
 #include <cstring>
 #include <vector>
 
+#include "abi/portable_control.h"
 #include "platform/platform.h"
-#include "platform/portable/portable_control.h"
+#include "platform/portable/faults.h"
 #include "platform/portable/registry_store.h"
 
 namespace {
@@ -27,7 +28,7 @@ namespace tarnix::platform {
 
 long RegOpen(const char* path, uint32_t access, RegistryKey* key) {
   *key = nullptr;
-  if (portable::ShouldFail("RegOpen")) return kRegAccessDenied;
+  if (portable::ShouldFail(kTarnixFaultRegOpen)) return kRegAccessDenied;
   store::KeyId id = 0;
   long status = store::FindKey(path, &id);
   if (status != kRegOk) return status;
@@ -37,7 +38,7 @@ long RegOpen(const char* path, uint32_t access, RegistryKey* key) {
 
 long RegCreate(const char* path, uint32_t access, RegistryKey* key) {
   *key = nullptr;
-  if (portable::ShouldFail("RegCreate")) return kRegAccessDenied;
+  if (portable::ShouldFail(kTarnixFaultRegCreate)) return kRegAccessDenied;
   store::KeyId id = 0;
   long status = store::CreateKey(path, &id);
   if (status != kRegOk) return status;
@@ -46,7 +47,7 @@ long RegCreate(const char* path, uint32_t access, RegistryKey* key) {
 }
 
 long RegQuery(RegistryKey key, const char* name, uint32_t* type, void* data, uint32_t* size) {
-  if (portable::ShouldFail("RegQuery")) return kRegAccessDenied;
+  if (portable::ShouldFail(kTarnixFaultRegQuery)) return kRegAccessDenied;
   if (key == nullptr) return 6;  // ERROR_INVALID_HANDLE
   uint32_t storedType = 0;
   std::vector<uint8_t> bytes;
@@ -69,7 +70,7 @@ long RegQuery(RegistryKey key, const char* name, uint32_t* type, void* data, uin
 }
 
 long RegSet(RegistryKey key, const char* name, uint32_t type, const void* data, uint32_t size) {
-  if (portable::ShouldFail("RegSet")) return kRegAccessDenied;
+  if (portable::ShouldFail(kTarnixFaultRegSet)) return kRegAccessDenied;
   if (key == nullptr) return 6;  // ERROR_INVALID_HANDLE
   auto* open = static_cast<OpenKey*>(key);
   if ((open->access & kKeySetValue) == 0) return kRegAccessDenied;
@@ -79,7 +80,7 @@ long RegSet(RegistryKey key, const char* name, uint32_t type, const void* data, 
 void RegClose(RegistryKey key) { delete static_cast<OpenKey*>(key); }
 
 void* AllocateValueBuffer(uint32_t bytes) {
-  if (portable::ShouldFail("ValueBuffer")) return nullptr;
+  if (portable::ShouldFail(kTarnixFaultValueBuffer)) return nullptr;
   return std::malloc(bytes == 0 ? 1 : bytes);
 }
 

@@ -147,7 +147,7 @@ TEST_F(WorksheetTest, ValueBufferThatCannotBeHadIsAFailedRead) {
   SetSettings(0, 0, 0, 0, 0);
   traces_.clear();
   // The second read's buffer fails once: only the clock source stays.
-  TarnixPortable_FailOperation("ValueBuffer", 1, 1);
+  ASSERT_EQ(TarnixPortable_FailOperation("ValueBuffer", 1, 1), 1);
   LoadWorksheet("buffered");
   EXPECT_EQ(Settings(), (std::vector<int32_t>{5, 0, 7, 8, 9}));
   ASSERT_GE(traces_.size(), 2u);
@@ -175,7 +175,7 @@ TEST_F(WorksheetTest, StoreThatCannotBeWrittenStoresNothing) {
 }
 
 TEST_F(WorksheetTest, FailedValueWriteIsTracedAndTheRestStillWritten) {
-  TarnixPortable_FailOperation("RegSet", 2, 1);  // the gain
+  ASSERT_EQ(TarnixPortable_FailOperation("RegSet", 2, 1), 1);  // the gain
   SetSettings(10, 1, 4, 0, 1);
   SaveWorksheet("partial");
   EXPECT_EQ(std::count(traces_.begin(), traces_.end(),

@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "platform/calling.h"
+#include "abi/calling.h"
 
 extern "C" {
 
@@ -95,12 +95,25 @@ TARNIX_EXPORT int TarnixPortable_DialogControlEnabled(int controlId);
 TARNIX_EXPORT int TarnixPortable_DialogDump(char* text, int bytes);
 
 // ---- fault injection
-// Makes the named operation fail: skip `after` successful calls, then fail
-// `count` calls (count < 0: every call from then on). Operations:
-// "GlobalAllocate", "RegOpen", "RegCreate", "RegQuery", "RegSet",
-// "ValueBuffer" (the heap buffer of a registry read), "RunDialog".
-// TarnixPortable_ClearFaults() removes every fault.
-TARNIX_EXPORT void TarnixPortable_FailOperation(const char* operation, int after, int count);
+// The system operations that can be made to fail; each is named as its enum
+// value without the prefix ("GlobalAllocate", "RegOpen", ...):
+//   GlobalAllocate                        a global-memory allocation
+//   RegOpen, RegCreate, RegQuery, RegSet  the registry operations
+//   ValueBuffer                           the heap buffer of a registry read
+//   RunDialog                             creating a dialog
+#define TARNIX_PORTABLE_FAULTS(X) \
+  X(GlobalAllocate) X(RegOpen) X(RegCreate) X(RegQuery) X(RegSet) X(ValueBuffer) X(RunDialog)
+enum TarnixFault : int {
+#define TARNIX_FAULT_ENUM(name) kTarnixFault##name,
+  TARNIX_PORTABLE_FAULTS(TARNIX_FAULT_ENUM) kTarnixFaultCount
+};
+#undef TARNIX_FAULT_ENUM
+// Makes the operation named `operation` fail: skip `after` successful calls,
+// then fail `count` calls (count < 0: every call from then on). Answers 1, or
+// 0 for a name that is no operation: then nothing is armed, so a misspelt
+// fault cannot pass unnoticed. TarnixPortable_ClearFaults() removes every
+// fault.
+TARNIX_EXPORT int TarnixPortable_FailOperation(const char* operation, int after, int count);
 TARNIX_EXPORT void TarnixPortable_ClearFaults();
 
 // ---- registry
@@ -119,10 +132,3 @@ TARNIX_EXPORT void TarnixPortable_SetRegistryReadOnly(int readOnly);
 TARNIX_EXPORT int TarnixPortable_LiveBlocks();
 
 }  // extern "C"
-
-namespace tarnix::platform::portable {
-
-// True when the named operation is to fail now (consumes one call).
-bool ShouldFail(const char* operation);
-
-}  // namespace tarnix::platform::portable
