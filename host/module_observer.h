@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "abi/resource_ids.h"
 #include "os.h"
 
 namespace host {
@@ -28,18 +29,18 @@ struct ObserverOptions {
 
 // Setup dialog controls the host reads and steers (the dialog's own ids).
 enum SetupControl : int {
-  kSetupApiVersion = 1000,
-  kSetupOperatingSystem = 1001,
-  kSetupBoardCount = 1002,
-  kSetupBoardList = 1005,
-  kSetupBoardName = 1007,
-  kSetupBoardType = 1008,
-  kSetupMadeOn = 1009,
-  kSetupRevision = 1010,
-  kSetupClockList = 1013,
-  kSetupRangeList = 1014,
-  kSetupGainList = 1015,
-  kSetupModeList = 1016,
+  kSetupApiVersion = IDC_API_VERSION,
+  kSetupOperatingSystem = IDC_OPERATING_SYSTEM,
+  kSetupBoardCount = IDC_BOARD_COUNT,
+  kSetupBoardList = IDC_BOARD_LIST,
+  kSetupBoardName = IDC_BOARD_NAME,
+  kSetupBoardType = IDC_BOARD_TYPE,
+  kSetupMadeOn = IDC_BOARD_DATE,
+  kSetupRevision = IDC_BOARD_REVISION,
+  kSetupClockList = IDC_CLOCK_LIST,
+  kSetupRangeList = IDC_RANGE_LIST,
+  kSetupGainList = IDC_GAIN_LIST,
+  kSetupModeList = IDC_MODE_LIST,
 };
 
 // What the simulated user does in the setup dialog: pick positions in the

@@ -10,8 +10,8 @@
 #include <mutex>
 #include <string>
 
+#include "abi/portable_control.h"
 #include "module_observer.h"
-#include "platform/portable/portable_control.h"
 
 namespace host {
 namespace {
@@ -54,8 +54,8 @@ bool* g_aboutSeen = nullptr;
 std::FILE* g_loadCapture = nullptr;
 int g_savedStderr = -1;
 
-constexpr int kSetupTemplate = 101;
-constexpr int kAboutTemplate = 103;
+constexpr int kSetupTemplate = IDD_SETUP;
+constexpr int kAboutTemplate = IDD_ABOUT;
 
 template <typename Fn>
 void Resolve(const LoadedLibrary& module, const char* name, Fn* out) {
