@@ -28,21 +28,30 @@ macro(tarnix_find_gtest)
   endif()
 endmacro()
 
-# The header-only libraries of the build machine (libdivide, nlohmann-json,
-# CLI11) are plain C++ and serve the mingw build too. Putting /usr/include on
-# the cross compiler's path would let glibc's headers shadow mingw's, so the
-# Windows build sees a folder that holds links to just these.
-function(tarnix_share_header_only_libraries)
+# tarnix_header_only_library(name header): the target tarnix::<name> for a
+# header-only library of the build machine (`header` as the code includes
+# it). Such libraries are plain C++ and serve the mingw build too, but
+# putting /usr/include on the cross compiler's path would let glibc's headers
+# shadow mingw's. So the Windows build gets a folder of its own per library,
+# holding a link to just that library's header or header folder; natively
+# the compiler finds the header where it is.
+function(tarnix_header_only_library name header)
+  string(TOUPPER TARNIX_${name}_INCLUDE_DIR found)
+  find_path(${found} ${header} PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+  add_library(tarnix_${name} INTERFACE)
+  add_library(tarnix::${name} ALIAS tarnix_${name})
   if(NOT CMAKE_CROSSCOMPILING)
+    # An implicit folder such as /usr/include is left off the command line.
+    target_include_directories(tarnix_${name} SYSTEM INTERFACE ${${found}})
     return()
   endif()
-  set(dir ${CMAKE_BINARY_DIR}/host-header-only)
+  # The header itself, or the first folder of its path.
+  string(REGEX REPLACE "/.*" "" entry ${header})
+  set(dir ${CMAKE_BINARY_DIR}/header-only/${name})
   file(MAKE_DIRECTORY ${dir})
-  foreach(entry libdivide.h nlohmann CLI)
-    if(EXISTS /usr/include/${entry} AND NOT EXISTS ${dir}/${entry})
-      file(CREATE_LINK /usr/include/${entry} ${dir}/${entry} SYMBOLIC)
-    endif()
-  endforeach()
-  include_directories(AFTER SYSTEM ${dir})
+  file(CREATE_LINK ${${found}}/${entry} ${dir}/${entry} SYMBOLIC)
+  target_include_directories(tarnix_${name} SYSTEM INTERFACE ${dir})
 endfunction()
-tarnix_share_header_only_libraries()
+tarnix_header_only_library(libdivide libdivide.h)
+tarnix_header_only_library(nlohmann_json nlohmann/json.hpp)
+tarnix_header_only_library(cli11 CLI/CLI.hpp)

@@ -4,6 +4,15 @@
 # Explorer's properties and an installer can tell which build is installed.
 
 set(TARNIX_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
+# The splash names the build it belongs to, so a user can tell which module
+# the host has loaded.
+if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(TARNIX_BUILD_NAME "64-bit Windows build")
+elseif(WIN32)
+  set(TARNIX_BUILD_NAME "32-bit Windows build")
+else()
+  set(TARNIX_BUILD_NAME "${CMAKE_SYSTEM_NAME} build")
+endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/tarnix_version.h.in
                ${TARNIX_GENERATED_DIR}/tarnix_version.h @ONLY)
 add_library(tarnix_version INTERFACE)

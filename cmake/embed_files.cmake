@@ -1,10 +1,11 @@
 # Writes the C++ source that carries the live view's page and the uPlot
-# charting library inside tarnix-host (run at build time by host/). Every
+# charting library inside tarnix-host (run at build time by host/monitor/). Every
 # file is text and served as UTF-8.
-#   cmake -DWEB_DIR=<host/monitor_web> -DUPLOT_DIR=<uplot/dist> -DOUTPUT=<file> -P embed_files.cmake
+#   cmake -DWEB_DIR=<host/monitor/web> -DUPLOT_DIR=<uplot/dist> -DOUTPUT=<file> -P embed_files.cmake
 set(entries
   "${WEB_DIR}/index.html|/index.html|text/html"
   "${WEB_DIR}/monitor.js|/monitor.js|text/javascript"
+  "${WEB_DIR}/panels.js|/panels.js|text/javascript"
   "${WEB_DIR}/monitor.css|/monitor.css|text/css"
   "${UPLOT_DIR}/uPlot.iife.min.js|/uPlot.min.js|text/javascript"
   "${UPLOT_DIR}/uPlot.min.css|/uPlot.min.css|text/css")

@@ -28,7 +28,7 @@ cp build/windows/dist/tarnix-"$version"-win32.zip build/windows/dist/tarnix-"$ve
 
 echo "== dist: Debian package"
 step native-configure cmake --preset native
-step native-build cmake --build --preset native --target tarnix vlqapi tarnix-host
+step native-build cmake --build --preset native --target tarnix vlqapi tarnix-host tarnix_package_docs
 step native-cpack cpack --config build/native/CPackConfig.cmake
 cp build/native/dist/tarnix_"$version"_"$(dpkg --print-architecture)".deb dist/
 

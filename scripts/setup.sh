@@ -1,21 +1,24 @@
 #!/bin/sh
 # Installs what building and testing need on a fresh Debian machine: the
 # mingw-w64 cross compilers (32- and 64-bit), 32- and 64-bit Wine, Xvfb and
-# the libraries of every flavour. Does nothing when everything is already there.
+# the libraries of every flavour, help2man for the manual page, lintian,
+# which checks the Debian package, and Wine's fonts for the guide's pictures.
+# Does nothing when everything is already there.
 set -e
 need=""
 for cmd in i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix wine xvfb-run cmake g++ clang \
-           convert rsvg-convert makensis dpkg-shlibdeps; do
+           convert import rsvg-convert makensis dpkg-shlibdeps lintian help2man; do
   command -v "$cmd" >/dev/null 2>&1 || need=1
 done
 for hdr in /usr/include/nlohmann/json.hpp /usr/include/CLI/CLI.hpp \
            /usr/include/libdivide.h /usr/include/sqlite3.h /usr/include/sndfile.h \
            /usr/include/gtest/gtest.h /usr/include/benchmark/benchmark.h \
-           /usr/src/googletest/CMakeLists.txt /usr/include/httplib.h /usr/bin/chromium; do
+           /usr/src/googletest/CMakeLists.txt /usr/bin/chromium; do
   [ -e "$hdr" ] || need=1
 done
 dpkg -s wine32:i386 >/dev/null 2>&1 || need=1
 dpkg -s libclang-rt-14-dev >/dev/null 2>&1 || need=1
+[ -d /usr/share/wine/fonts ] || need=1
 [ -x /usr/bin/qemu-i386-static ] || need=1
 [ -x /usr/lib/wine/wine64 ] || need=1
 
@@ -31,7 +34,8 @@ if [ -n "$need" ]; then
     wine wine32:i386 wine64 xvfb xauth imagemagick \
     libgtest-dev googletest libbenchmark-dev nlohmann-json3-dev libcli11-dev \
     libdivide-dev libsqlite3-dev sqlite3 ca-certificates qemu-user-static \
-    librsvg2-bin libsndfile1-dev nsis dpkg-dev libcpp-httplib-dev chromium
+    librsvg2-bin libsndfile1-dev nsis dpkg-dev chromium \
+    lintian help2man fonts-wine
 fi
 # Node.js and npm for the live view's charting library and its browser test;
 # a Node.js that is already there (with its own npm) is kept.
@@ -40,16 +44,51 @@ if ! command -v npm >/dev/null 2>&1; then
   $SUDO apt-get update -q
   $SUDO apt-get install -y -q --no-install-recommends nodejs npm
 fi
-# The npm packages, exactly as host/monitor_web/package-lock.json names
+root=$(cd "$(dirname "$0")/.." && pwd)
+# cpp-httplib, the live view's web server, as the one complete header of
+# Debian's source package: the binary package splits it into a header and a
+# library built for Linux only, and the Windows flavours need the whole.
+# dpkg-source (dpkg-dev) applies Debian's patches while unpacking; the copy
+# is kept only when every patch of the series was applied. Fetched once,
+# into build/third_party/cpp-httplib.
+httplib=$root/build/third_party/cpp-httplib
+if [ ! -f "$httplib/httplib.h" ]; then
+  if ! apt-cache showsrc cpp-httplib 2>/dev/null | grep -q '^Package: cpp-httplib$'; then
+    # Debian's source packages: the same archive and suite, type deb-src.
+    printf '%s\n' 'Types: deb-src' 'URIs: http://deb.debian.org/debian' 'Suites: bookworm' \
+      'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' |
+      $SUDO tee /etc/apt/sources.list.d/debian-src.sources >/dev/null
+    $SUDO apt-get update -q
+  fi
+  fetch=$root/build/third_party/cpp-httplib.fetch
+  rm -rf "$fetch"
+  mkdir -p "$fetch"
+  (cd "$fetch" && apt-get source -q cpp-httplib)
+  unpacked=$(find "$fetch" -mindepth 2 -maxdepth 2 -name httplib.h -path '*/cpp-httplib-*/*')
+  unpacked=${unpacked%/httplib.h}
+  [ -n "$unpacked" ] || { echo "setup: apt-get source cpp-httplib unpacked no httplib.h" >&2; exit 1; }
+  series="" applied=""
+  [ ! -f "$unpacked/debian/patches/series" ] ||
+    series=$(sed -e '/^#/d' -e '/^[[:space:]]*$/d' -e 's/[[:space:]].*//' "$unpacked/debian/patches/series")
+  [ ! -f "$unpacked/.pc/applied-patches" ] || applied=$(cat "$unpacked/.pc/applied-patches")
+  if [ "$series" != "$applied" ]; then
+    echo "setup: cpp-httplib's Debian patches were not all applied (series: $series; applied: $applied)" >&2
+    exit 1
+  fi
+  rm -rf "$httplib"
+  mv "$unpacked" "$httplib"
+  rm -rf "$fetch"
+fi
+
+# The npm packages, exactly as host/monitor/web/package-lock.json names
 # them, into build/npm: the build embeds uPlot from there, the browser test
 # loads playwright-core from there. Installed again only when the lock
 # file changed.
-root=$(cd "$(dirname "$0")/.." && pwd)
 npmdir=$root/build/npm
-if ! cmp -s "$root/host/monitor_web/package-lock.json" "$npmdir/package-lock.json" ||
+if ! cmp -s "$root/host/monitor/web/package-lock.json" "$npmdir/package-lock.json" ||
    [ ! -e "$npmdir/node_modules/uplot/dist/uPlot.iife.min.js" ]; then
   mkdir -p "$npmdir"
-  cp "$root/host/monitor_web/package.json" "$root/host/monitor_web/package-lock.json" "$npmdir/"
+  cp "$root/host/monitor/web/package.json" "$root/host/monitor/web/package-lock.json" "$npmdir/"
   (cd "$npmdir" && npm ci --no-audit --no-fund)
 fi
 

@@ -29,6 +29,7 @@ enum class SignalKind : int32_t {
   kConstant = 4,
   kSequence = 5,  // sample k: -amplitude + k * step, back to -amplitude past +amplitude
   kReplay = 6,    // a recorded signal (CSV or WAV), see replay_source.h
+  kLoopback = 7,  // wired to an analog output: reads what was last written to it
 };
 
 // A recorded signal, read once when the profile is loaded and shared by
@@ -48,6 +49,14 @@ struct SignalSpec {
   std::shared_ptr<const ReplaySource> replay;
   bool resample = true;  // replay: keep the file's time step (false: one file sample per scan)
   bool loop = true;      // replay: start again at the end (false: hold the last value)
+  int32_t output = -1;   // loopback: the analog output driving this input
+};
+
+// A wire from a digital output port to a digital input port: reading the
+// input port gives what was last written to the output port.
+struct PortWire {
+  int32_t output;
+  int32_t input;
 };
 
 // A fault of the board: once `after` stream samples have been produced,
@@ -85,6 +94,8 @@ struct BoardDescription {
   int32_t fifoCapacity = kDefaultFifoCapacity;  // samples
   std::vector<SignalSpec> signals;              // one per analog input
   SampleLoss loss;                              // profile key "loseSamples"
+  // Profile key "portWires". A port no wire ends at reads back its own output.
+  std::vector<PortWire> portWires;
 };
 
 struct WorldSpec {
@@ -95,7 +106,8 @@ struct WorldSpec {
   std::map<AnswerKey, int32_t> answers;  // fixed answers from the profile
 };
 
-// The world the library starts with: library 3.5.3 and two boards.
+// The world the library starts with: library 3.5.3 and two boards, each
+// with analog input 15 wired to analog output 0.
 WorldSpec MakeDefaultWorld();
 
 // A realistic mix of generators for `inputs` channels of a board whose

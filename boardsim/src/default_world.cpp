@@ -14,6 +14,18 @@ SignalSpec Wave(SignalKind kind, int32_t amplitude, int32_t offset, double frequ
   return signal;
 }
 
+// The last input of each default board is wired to analog output 0, so that
+// what a host writes there comes back in its scans. In the mix that input
+// only repeats a shape that inputs 0-14 already carry.
+constexpr int32_t kWiredInput = 15;
+
+SignalSpec WiredToOutput(int32_t output) {
+  SignalSpec signal;
+  signal.kind = SignalKind::kLoopback;
+  signal.output = output;
+  return signal;
+}
+
 }  // namespace
 
 std::vector<SignalSpec> DefaultSignals(int32_t inputs, int32_t variant) {
@@ -63,6 +75,7 @@ WorldSpec MakeDefaultWorld() {
   first.counterRates = {1000.0, 100.0, 1.0};
   first.digitalPorts = 2;
   first.signals = DefaultSignals(first.inputs, 0);
+  first.signals[kWiredInput] = WiredToOutput(0);
   world.boards.push_back(first);
 
   BoardDescription second;
@@ -85,6 +98,7 @@ WorldSpec MakeDefaultWorld() {
   second.counterRates = {10000.0, 50.0};
   second.digitalPorts = 4;
   second.signals = DefaultSignals(second.inputs, 3);
+  second.signals[kWiredInput] = WiredToOutput(0);
   world.boards.push_back(second);
 
   return world;

@@ -7,66 +7,14 @@
 #include <set>
 #include <sstream>
 
-#include "replay_source.h"
+#include "profile_fields.h"
+#include "profile_inputs.h"
 
 namespace velqsim {
 
 namespace {
 
-using nlohmann::json;
-
-// Thrown inside this file only: the first fault found in a profile.
-struct ProfileFault {
-  std::string message;
-};
-
-[[noreturn]] void Fail(const std::string& path, const std::string& reason) {
-  throw ProfileFault{path + ": " + reason};
-}
-
-void RejectUnknownKeys(const json& object, const std::string& path,
-                       std::initializer_list<const char*> known) {
-  for (auto it = object.begin(); it != object.end(); ++it) {
-    bool found = false;
-    for (const char* key : known) found = found || it.key() == key;
-    if (!found) Fail(path, "unknown key \"" + it.key() + "\"");
-  }
-}
-
-const json& ObjectAt(const json& value, const std::string& path) {
-  if (!value.is_object()) Fail(path, "must be an object");
-  return value;
-}
-
-int32_t IntegerIn(const json& value, const std::string& path, int64_t low, int64_t high) {
-  if (!value.is_number_integer()) Fail(path, "must be an integer");
-  int64_t number = 0;
-  if (value.is_number_unsigned()) {
-    const uint64_t raw = value.get<uint64_t>();
-    number = raw > static_cast<uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(raw);
-  } else {
-    number = value.get<int64_t>();
-  }
-  if (number < low || number > high) {
-    Fail(path, "must be from " + std::to_string(low) + " to " + std::to_string(high));
-  }
-  return static_cast<int32_t>(number);
-}
-
-int32_t AnyInt32(const json& value, const std::string& path) {
-  return IntegerIn(value, path, INT32_MIN, INT32_MAX);
-}
-
-double NumberIn(const json& value, const std::string& path, double low, double high) {
-  if (!value.is_number()) Fail(path, "must be a number");
-  const double number = value.get<double>();
-  if (!std::isfinite(number) || number < low || number > high) {
-    std::ostringstream range;
-    range << "must be a number from " << low << " to " << high;
-    Fail(path, range.str());
-  }
-  return number;
-}
+using namespace profile;
 
 void ReadTriple(const json& value, const std::string& path, int32_t (&out)[3]) {
   if (!value.is_array() || value.size() != 3) Fail(path, "must be an array of 3 integers");
@@ -83,116 +31,6 @@ std::vector<int32_t> ReadIntList(const json& value, const std::string& path, int
     list.push_back(IntegerIn(value[i], path + "[" + std::to_string(i) + "]", low, high));
   }
   return list;
-}
-
-SignalKind ReadSignalKind(const json& value, const std::string& path) {
-  static const std::pair<const char*, SignalKind> kKinds[] = {
-      {"sine", SignalKind::kSine},         {"square", SignalKind::kSquare},
-      {"ramp", SignalKind::kRamp},         {"noise", SignalKind::kNoise},
-      {"constant", SignalKind::kConstant}, {"sequence", SignalKind::kSequence},
-      {"replay", SignalKind::kReplay}};
-  if (value.is_string()) {
-    for (const auto& [name, kind] : kKinds) {
-      if (value.get<std::string>() == name) return kind;
-    }
-  }
-  Fail(path,
-       "must be one of \"sine\", \"square\", \"ramp\", \"noise\", \"constant\", "
-       "\"sequence\", \"replay\"");
-}
-
-bool BooleanAt(const json& value, const std::string& path) {
-  if (!value.is_boolean()) Fail(path, "must be true or false");
-  return value.get<bool>();
-}
-
-// Keys that belong to one kind of signal only; any other kind refuses them.
-void RejectForeignKeys(const json& entry, const std::string& at, SignalKind kind) {
-  static const std::pair<const char*, SignalKind> kOwnKeys[] = {
-      {"step", SignalKind::kSequence}, {"file", SignalKind::kReplay},
-      {"column", SignalKind::kReplay}, {"resample", SignalKind::kReplay},
-      {"loop", SignalKind::kReplay},   {"fullScale", SignalKind::kReplay}};
-  for (const auto& [key, owner] : kOwnKeys) {
-    if (entry.contains(key) && kind != owner) {
-      Fail(at + "." + key, owner == SignalKind::kSequence ? "belongs to \"sequence\" signals only"
-                                                          : "belongs to \"replay\" signals only");
-    }
-  }
-}
-
-void ReadSequence(const json& entry, const std::string& at, SignalSpec& signal) {
-  if (!entry.contains("step")) Fail(at, "a \"sequence\" signal needs \"step\" (microvolts)");
-  signal.step = IntegerIn(entry["step"], at + ".step", 1, 2 * int64_t{kFullScaleMicrovolts});
-  signal.amplitude = entry.contains("amplitude")
-                         ? IntegerIn(entry["amplitude"], at + ".amplitude", 1, kFullScaleMicrovolts)
-                         : kFullScaleMicrovolts;
-  if (entry.contains("offset") || entry.contains("frequency")) {
-    Fail(at, "a \"sequence\" signal takes \"step\" and \"amplitude\" only");
-  }
-}
-
-void ReadReplay(const json& entry, const std::string& at, const std::string& baseDirectory,
-                SignalSpec& signal) {
-  if (!entry.contains("file") || !entry["file"].is_string()) {
-    Fail(at + ".file", "a \"replay\" signal needs \"file\" (a path)");
-  }
-  ReplayRequest request;
-  request.path = entry["file"].get<std::string>();
-  if (!request.path.empty() && request.path[0] != '/' && request.path[0] != '\\' &&
-      request.path.find(':') == std::string::npos) {
-    request.path = baseDirectory + request.path;  // beside the profile file
-  }
-  if (!entry.contains("column")) Fail(at, "a \"replay\" signal needs \"column\"");
-  const json& column = entry["column"];
-  if (column.is_string()) {
-    request.columnName = column.get<std::string>();
-  } else {
-    request.columnIndex = IntegerIn(column, at + ".column", 0, 65535);
-  }
-  if (entry.contains("fullScale")) {
-    request.fullScaleVolts = NumberIn(entry["fullScale"], at + ".fullScale", 1e-6, 1000.0);
-  }
-  if (entry.contains("resample")) signal.resample = BooleanAt(entry["resample"], at + ".resample");
-  if (entry.contains("loop")) signal.loop = BooleanAt(entry["loop"], at + ".loop");
-  if (entry.contains("amplitude") || entry.contains("offset") || entry.contains("frequency")) {
-    Fail(at, "a \"replay\" signal takes no \"amplitude\", \"offset\" or \"frequency\"");
-  }
-  std::string why;
-  signal.replay = LoadReplay(request, &why);
-  if (!signal.replay) Fail(at + ".file", "\"" + entry["file"].get<std::string>() + "\": " + why);
-}
-
-void ReadSignals(const json& value, const std::string& path, const std::string& baseDirectory,
-                 BoardDescription& board) {
-  if (!value.is_array()) Fail(path, "must be an array of signal objects");
-  for (size_t i = 0; i < value.size(); ++i) {
-    const std::string at = path + "[" + std::to_string(i) + "]";
-    const json& entry = ObjectAt(value[i], at);
-    RejectUnknownKeys(entry, at,
-                      {"channel", "kind", "amplitude", "offset", "frequency", "step", "file",
-                       "column", "resample", "loop", "fullScale"});
-    if (!entry.contains("channel")) Fail(at, "needs \"channel\"");
-    const int32_t channel = IntegerIn(entry["channel"], at + ".channel", 0, board.inputs - 1);
-    SignalSpec& signal = board.signals[static_cast<size_t>(channel)];
-    signal = SignalSpec{};
-    if (entry.contains("kind")) signal.kind = ReadSignalKind(entry["kind"], at + ".kind");
-    RejectForeignKeys(entry, at, signal.kind);
-    if (signal.kind == SignalKind::kSequence) {
-      ReadSequence(entry, at, signal);
-      continue;
-    }
-    if (signal.kind == SignalKind::kReplay) {
-      ReadReplay(entry, at, baseDirectory, signal);
-      continue;
-    }
-    if (entry.contains("amplitude")) {
-      signal.amplitude = IntegerIn(entry["amplitude"], at + ".amplitude", 0, INT32_MAX);
-    }
-    if (entry.contains("offset")) signal.offset = AnyInt32(entry["offset"], at + ".offset");
-    if (entry.contains("frequency")) {
-      signal.frequency = NumberIn(entry["frequency"], at + ".frequency", 0.0, 1e9);
-    }
-  }
 }
 
 void ReadLoss(const json& value, const std::string& path, SampleLoss& loss) {
@@ -232,11 +70,11 @@ BoardDescription ReadBoard(const json& value, const std::string& path, size_t in
                            const std::string& baseDirectory,
                            std::map<AnswerKey, int32_t>& answers) {
   const json& entry = ObjectAt(value, path);
-  RejectUnknownKeys(
-      entry, path,
-      {"serial", "name", "type", "revision", "manufactured", "version", "maxRate", "inputs",
-       "gains", "ranges", "analogOutputs", "counters", "counterRate", "digitalPorts", "portWidth",
-       "fifoCapacity", "signals", "answers", "loseSamples"});
+  RejectUnknownKeys(entry, path,
+                    {"serial",        "name",     "type",        "revision",     "manufactured",
+                     "version",       "maxRate",  "inputs",      "gains",        "ranges",
+                     "analogOutputs", "counters", "counterRate", "digitalPorts", "portWidth",
+                     "fifoCapacity",  "signals",  "answers",     "loseSamples",  "portWires"});
   BoardDescription board;
   if (!entry.contains("serial")) Fail(path, "needs \"serial\"");
   board.serial = IntegerIn(entry["serial"], path + ".serial", 1, kLibrarySerial - 1);
@@ -311,6 +149,7 @@ BoardDescription ReadBoard(const json& value, const std::string& path, size_t in
   }
   if (entry.contains("loseSamples"))
     ReadLoss(entry["loseSamples"], path + ".loseSamples", board.loss);
+  if (entry.contains("portWires")) ReadPortWires(entry["portWires"], path + ".portWires", board);
   if (entry.contains("answers")) {
     ReadAnswers(entry["answers"], path + ".answers", &board.serial, answers);
   }

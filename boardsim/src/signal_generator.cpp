@@ -96,6 +96,7 @@ int32_t SignalValue(const SignalSpec& signal, double seconds, uint64_t scanIndex
     case SignalKind::kConstant:
     case SignalKind::kSequence:
     case SignalKind::kReplay:
+    case SignalKind::kLoopback:  // the board's outputs decide, see sim_state.h
       wave = 0.0;
       break;
   }

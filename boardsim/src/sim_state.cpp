@@ -90,6 +90,30 @@ void SettleCounters(SimState& state, BoardState& board) {
   }
 }
 
+uint64_t OldestUnread(const AdScan& scan) {
+  return scan.fifo.empty() ? scan.accrued : scan.fifo.front().start;
+}
+
+// Forgets the values no unread sample can see any more: an entry ends where
+// the next one holds from.
+void PruneOutputHistory(BoardState& board) {
+  const uint64_t oldest = OldestUnread(board.scan);
+  for (std::deque<OutputChange>& history : board.outputHistory) {
+    while (history.size() >= 2 && history[1].fromSample <= oldest) history.pop_front();
+  }
+}
+
+// What analog output `output` held at stream sample `index`.
+int32_t OutputAt(const BoardState& board, int32_t output, uint64_t index) {
+  if (output < 0 || static_cast<size_t>(output) >= board.outputHistory.size()) return 0;
+  const std::deque<OutputChange>& history = board.outputHistory[static_cast<size_t>(output)];
+  auto after = std::upper_bound(
+      history.begin(), history.end(), index,
+      [](uint64_t sample, const OutputChange& change) { return sample < change.fromSample; });
+  if (after == history.begin()) return board.analogOutputs[static_cast<size_t>(output)];
+  return std::prev(after)->microvolts;
+}
+
 }  // namespace
 
 std::unique_lock<std::mutex> Lock() {
@@ -126,6 +150,7 @@ void InstallWorld(SimState& state, WorldSpec world) {
     board.description = description;
     board.fifoCapacity = description.fifoCapacity;
     board.analogOutputs.assign(static_cast<size_t>(description.analogOutputs), 0);
+    RestartOutputHistory(board);
     board.ports.assign(static_cast<size_t>(description.digitalPorts), 0);
     board.counters.resize(static_cast<size_t>(description.counters));
     for (size_t i = 0; i < board.counters.size() && i < description.counterRates.size(); ++i) {
@@ -218,11 +243,35 @@ int64_t TakeSamples(BoardState& board, int32_t* buffer, int64_t count) {
     if (front.count == 0) scan.fifo.pop_front();
   }
   scan.waiting -= stored;
+  PruneOutputHistory(board);
   return stored;
+}
+
+void WriteAnalogOutput(SimState& state, BoardState& board, int32_t output, int32_t microvolts) {
+  Settle(state, board);  // what is due up to now was converted with the old value
+  board.analogOutputs[static_cast<size_t>(output)] = microvolts;
+  const uint64_t from =
+      state.clockMode == kVelqSimUnthrottled ? OldestUnread(board.scan) : board.scan.accrued;
+  std::deque<OutputChange>& history = board.outputHistory[static_cast<size_t>(output)];
+  while (!history.empty() && history.back().fromSample >= from) history.pop_back();
+  history.push_back(OutputChange{from, microvolts});
+  PruneOutputHistory(board);
+}
+
+void RestartOutputHistory(BoardState& board) {
+  board.outputHistory.assign(board.analogOutputs.size(), {});
+  for (size_t i = 0; i < board.analogOutputs.size(); ++i) {
+    board.outputHistory[i].push_back(OutputChange{0, board.analogOutputs[i]});
+  }
 }
 
 int32_t InputValue(const BoardState& board, int32_t channel, double seconds, uint64_t scanIndex) {
   if (channel < 0 || static_cast<size_t>(channel) >= board.description.signals.size()) return 0;
+  const SignalSpec& signal = board.description.signals[static_cast<size_t>(channel)];
+  if (signal.kind == SignalKind::kLoopback) {
+    const size_t output = static_cast<size_t>(signal.output);
+    return output < board.analogOutputs.size() ? board.analogOutputs[output] : 0;
+  }
   const uint32_t seed =
       static_cast<uint32_t>(board.description.serial) * 131u + static_cast<uint32_t>(channel);
   return SignalValue(board.description.signals[static_cast<size_t>(channel)], seconds, scanIndex,
@@ -234,6 +283,11 @@ int32_t StreamSample(const BoardState& board, uint64_t index) {
   const uint64_t count = scan.channels.size();
   if (count == 0 || scan.scanRate <= 0.0) return 0;
   const int32_t channel = scan.channels[index % count];
+  const std::vector<SignalSpec>& signals = board.description.signals;
+  if (channel >= 0 && static_cast<size_t>(channel) < signals.size() &&
+      signals[static_cast<size_t>(channel)].kind == SignalKind::kLoopback) {
+    return OutputAt(board, signals[static_cast<size_t>(channel)].output, index);
+  }
   const uint64_t scanIndex = index / count;
   const double seconds = static_cast<double>(scanIndex) / scan.scanRate;
   return InputValue(board, channel, seconds, scanIndex);

@@ -45,6 +45,13 @@ struct AdScan {
   bool lossDone = false;      // the board's injected sample loss has happened
 };
 
+// A value written to an analog output, holding from stream sample
+// `fromSample` of the board's scan on.
+struct OutputChange {
+  uint64_t fromSample;
+  int32_t microvolts;
+};
+
 struct CounterState {
   uint32_t value = 0;
   double rate = 0.0;      // counts per second
@@ -56,7 +63,10 @@ struct BoardState {
   AdScan scan;
   int64_t fifoCapacity = kDefaultFifoCapacity;
   std::vector<int32_t> analogOutputs;  // last microvolts per output
-  std::vector<uint32_t> ports;         // last value written per port
+  // Per output, the values it held since the oldest sample still unread,
+  // oldest first: what a wired input converted at each sample.
+  std::vector<std::deque<OutputChange>> outputHistory;
+  std::vector<uint32_t> ports;  // last value written per port
   std::vector<CounterState> counters;
   int64_t countersLastUs = 0;
 };
@@ -112,10 +122,20 @@ void RebaseAll(SimState& state);
 void AccrueSamples(BoardState& board, int64_t samples, bool unbounded);
 // Moves up to `count` samples from the FIFO into `buffer`; answers how many.
 int64_t TakeSamples(BoardState& board, int32_t* buffer, int64_t count);
+// Sets analog output `output` (in range). The samples the scan has taken so
+// far keep the value they converted; a wired input reads the new value from
+// the next sample on. Unthrottled, where the FIFO is filled ahead of any
+// time, the new value holds from the oldest sample not yet read.
+void WriteAnalogOutput(SimState& state, BoardState& board, int32_t output, int32_t microvolts);
+// Starts every output's history afresh with its present value, for a scan
+// counted from sample 0.
+void RestartOutputHistory(BoardState& board);
+
 // Value of stream sample `index` of the board's configured scan.
 int32_t StreamSample(const BoardState& board, uint64_t index);
 // Generator value of an input at `seconds` (what the stream samples) in scan
-// number `scanIndex`.
+// number `scanIndex`; for an input wired to an output, the output's present
+// value.
 int32_t InputValue(const BoardState& board, int32_t channel, double seconds, uint64_t scanIndex);
 
 // Refusal and injected failures: true when the call must answer *status

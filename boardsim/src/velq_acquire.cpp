@@ -83,6 +83,7 @@ int32_t Configure(BoardState& board, const int32_t* rateAddress, int32_t clockSo
   scan.gainCodes = std::move(codes);
   scan.samplesPerSecond = perSecond;
   scan.scanRate = mode == 1 ? static_cast<double>(rate) : static_cast<double>(rate) / count;
+  RestartOutputHistory(board);  // the stream's sample count starts again
   return kOk;
 }
 
@@ -97,6 +98,7 @@ void StartScan(SimState& state, BoardState& board) {
   scan.bufferOverrun = 0;
   scan.lossDone = false;
   scan.lastUs = NowUs(state);
+  RestartOutputHistory(board);
 }
 
 int32_t ServeData(SimState& state, BoardState& board, int32_t* buffer, int32_t* countAddress) {

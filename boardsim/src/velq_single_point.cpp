@@ -1,6 +1,8 @@
 // VELQ_DAWrite, VELQ_DioWrite/Read and VELQ_CTWrite/Read: immediate I/O.
-// Analog outputs keep the last value, digital ports loop their outputs back to
-// their inputs, counters count up at their own rate and can be preset.
+// Analog outputs keep the last value (and drive the inputs wired to them),
+// digital ports loop their outputs back to their inputs unless a wire from
+// another port drives the input, counters count up at their own rate and can
+// be preset.
 #include <cstring>
 
 #include "abi/board_api.h"
@@ -17,6 +19,15 @@ bool InTable(int32_t index, size_t size) { return index >= 0 && static_cast<size
 
 uint32_t PortMask(const BoardDescription& description) {
   return description.portWidth >= 32 ? 0xFFFFFFFFu : (uint32_t{1} << description.portWidth) - 1u;
+}
+
+// The port whose output an input port reads: the far end of a wire, else
+// the port itself.
+size_t InputSource(const BoardDescription& description, int32_t port) {
+  for (const PortWire& wire : description.portWires) {
+    if (wire.input == port) return static_cast<size_t>(wire.output);
+  }
+  return static_cast<size_t>(port);
 }
 
 // Runs `act` on the board named by `serial` unless the call is intercepted.
@@ -44,7 +55,7 @@ extern "C" TARNIX_EXPORT int32_t TARNIX_WINAPI VELQ_DAWrite(int32_t serial, int3
     if (microvolts < -kFullScaleMicrovolts || microvolts > kFullScaleMicrovolts) {
       return int32_t{kOutputValueRange};
     }
-    board.analogOutputs[static_cast<size_t>(channel)] = microvolts;
+    WriteAnalogOutput(state, board, channel, microvolts);
     return int32_t{kOk};
   });
   state.log.Add("VELQ_DAWrite(%d, %d, %d) = %d", serial, channel, microvolts, result);
@@ -73,7 +84,8 @@ extern "C" TARNIX_EXPORT int32_t TARNIX_WINAPI VELQ_DioRead(int32_t serial, int3
   const int32_t result = WithBoard(state, "VELQ_DioRead", serial, [&](BoardState& board) {
     if (value == nullptr) return int32_t{kNullPointer};
     if (!InTable(port, board.ports.size())) return int32_t{kBadPort};
-    WriteInt(value, static_cast<int32_t>(board.ports[static_cast<size_t>(port)]));
+    const size_t source = InputSource(board.description, port);
+    WriteInt(value, static_cast<int32_t>(source < board.ports.size() ? board.ports[source] : 0u));
     return int32_t{kOk};
   });
   state.log.Add("VELQ_DioRead(%d, %d, %s) = %d", serial, port, PointerText(value), result);

@@ -4,6 +4,7 @@
 ;   VERSION      project version, e.g. 1.0.0
 ;   BIN_DIR      folder holding tarnix.dll, tarnix-host.exe, VLQAPI.dll
 ;   STAGE_DIR    folder holding README.txt, LICENSE.txt, boardsim/README.txt
+;   DOC_DIR      folder holding user-guide.md and its pictures/
 ;   OUT_FILE     the installer to write
 ;
 ; Silent use: setup.exe /S [/BOARDSIM] [/D=C:\path\without\quotes]
@@ -54,6 +55,12 @@ Section "Driver module (tarnix.dll)" SecDriver
   File "${BIN_DIR}/tarnix.dll"
   File "${STAGE_DIR}/README.txt"
   File "${STAGE_DIR}/LICENSE.txt"
+  SetOutPath "$INSTDIR\doc"
+  File "${DOC_DIR}/user-guide.md"
+  SetOutPath "$INSTDIR\doc\pictures"
+  File "${DOC_DIR}/pictures/splash.png"
+  File "${DOC_DIR}/pictures/setup-dialog.png"
+  File "${DOC_DIR}/pictures/about-box.png"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "TarnixDriver" 1
 SectionEnd
 
@@ -129,6 +136,12 @@ Section "Uninstall"
   Delete "$INSTDIR\tarnix.dll"
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\LICENSE.txt"
+  Delete "$INSTDIR\doc\user-guide.md"
+  Delete "$INSTDIR\doc\pictures\splash.png"
+  Delete "$INSTDIR\doc\pictures\setup-dialog.png"
+  Delete "$INSTDIR\doc\pictures\about-box.png"
+  RMDir "$INSTDIR\doc\pictures"
+  RMDir "$INSTDIR\doc"
   Delete "$INSTDIR\uninstall.exe"
   ; Only when empty: files of the user's own stay, and so does the folder.
   RMDir "$INSTDIR"

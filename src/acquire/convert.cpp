@@ -155,11 +155,7 @@ void ConvertSamples(const int32_t* raw, int16_t* codes, uint32_t count, const Bl
     return;
   }
   const libdivide::libdivide_s32_t divider = libdivide::libdivide_s32_gen(scale.divisor);
-  // The enlargement keeps the product at or beyond the exact quotient
-  // whatever rounding the reciprocal and the product take.
-  constexpr double kEnlarge = 1.0 + 0x1p-50;
-  const double reciprocal = 1.0 / static_cast<double>(scale.divisor) * kEnlarge;
-  DivisionMagic magic{divider.magic, divider.more, reciprocal, false, 0, 0, 0, 0};
+  DivisionMagic magic{divider.magic, divider.more, scale.divisor, false, 0, 0, 0, 0};
   SetShortForm(magic, scale);
   Kernel kernel = path.kernel;
   if (kernel == convert_detail::ConvertAvx512 && magic.shortForm && magic.shift % 8 == 0 &&

@@ -7,8 +7,8 @@
 namespace tarnix::convert_detail {
 
 // The block's divisor in the forms the kernels divide by: libdivide's signed
-// 32-bit divider (libdivide_s32_gen), and for the floating-point kernel the
-// reciprocal enlarged by 2^-50 of itself (see convert_simd_sse2.cpp).
+// 32-bit divider (libdivide_s32_gen), and the divisor itself, which the
+// floating-point kernel turns into its reciprocal (see convert_simd_sse2.cpp).
 //
 // Blocks whose divisor is at least 3 and whose quotients of both limits fit
 // 16 bits (every range the boards give) also get the short form
@@ -24,7 +24,7 @@ namespace tarnix::convert_detail {
 struct DivisionMagic {
   int32_t magic;
   uint8_t more;
-  double reciprocal;
+  int32_t divisor;
   bool shortForm;
   int32_t multiplier;
   int32_t shift;

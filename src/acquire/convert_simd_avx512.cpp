@@ -8,25 +8,17 @@
 #include <type_traits>
 
 #include "acquire/convert_kernels.h"
+#include "acquire/convert_target.h"
 
 // GCC 12's AVX-512 headers start some intrinsics from a deliberately
 // undefined register value and then warn about it wherever they are inlined.
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 
-// The whole file, libdivide's inline functions included, is compiled for
-// one instruction set through this one pragma. Functions whose target
-// options differ in any way are not inlined into each other (the 32-bit
-// mingw compiler counted a target attribute and this pragma as different),
-// and a libdivide call per vector costs the kernel most of its speed.
-// libdivide's functions have internal linkage, so no other file sees these
-// copies.
-#if defined(__clang__)  // clang takes the same per-file target this way
-#pragma clang attribute push(__attribute__((target("avx512f,avx512bw"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx512f,avx512bw")
-#endif
+// libdivide is included inside the target region, so its vector division
+// inlines into the kernel. Its functions have internal linkage: no other
+// file sees these copies.
+TARNIX_KERNEL_TARGET_BEGIN("avx512f,avx512bw")
 #define LIBDIVIDE_AVX512
 #include <libdivide.h>
 
@@ -112,8 +104,4 @@ void ConvertAvx512(const int32_t* raw, int16_t* codes, uint32_t count, int32_t l
 
 }  // namespace tarnix::convert_detail
 
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+TARNIX_KERNEL_TARGET_END()

@@ -12,18 +12,12 @@
 #include <cstdint>
 
 #include "acquire/convert_kernels.h"
+#include "acquire/convert_target.h"
 
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 
-// One pragma for the whole file, so the helper inlines into the kernel.
-#if defined(__clang__)  // clang takes the same per-file target this way
-#pragma clang attribute push(__attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi"))), \
-                             apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx512f,avx512bw,avx512vl,avx512vbmi")
-#endif
+TARNIX_KERNEL_TARGET_BEGIN("avx512f,avx512bw,avx512vl,avx512vbmi")
 
 namespace tarnix::convert_detail {
 
@@ -80,8 +74,4 @@ void ConvertAvx512Vbmi(const int32_t* raw, int16_t* codes, uint32_t count, int32
 
 }  // namespace tarnix::convert_detail
 
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+TARNIX_KERNEL_TARGET_END()

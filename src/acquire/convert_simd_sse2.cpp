@@ -5,7 +5,7 @@
 // libdivide's integer division costs about 30 instructions per 4 samples
 // here. Doubles do it in half: every reading and every clamp limit is exact
 // as a double, and multiplying by the divisor's reciprocal, enlarged by
-// 2^-50 of itself (DivisionMagic::reciprocal), lands at or just beyond the
+// 2^-50 of itself (EnlargedReciprocal), lands at or just beyond the
 // exact quotient, never below it, and less than 2^-18 beyond it for any
 // 32-bit reading and 16-bit divisor. A quotient that is not whole lies at
 // least 1/|divisor| >= 2^-15 from the next whole number, so truncation
@@ -15,19 +15,26 @@
 #include <cstdint>
 
 #include "acquire/convert_kernels.h"
+#include "acquire/convert_target.h"
 
-// The whole file is compiled for one instruction set through this one
-// pragma, so its helpers inline into the kernel.
-#if defined(__clang__)  // clang takes the same per-file target this way
-#pragma clang attribute push(__attribute__((target("sse2"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("sse2")
-#endif
+TARNIX_KERNEL_TARGET_BEGIN("sse2")
 
 namespace tarnix::convert_detail {
 
 namespace {
+
+// The divisor's reciprocal enlarged by 2^-50 of itself, in both lanes. The
+// enlargement keeps the product at or beyond the exact quotient whatever
+// rounding the reciprocal and the product take (the host's SSE rounding
+// mode included). Computed in SSE registers: x87 arithmetic, which the
+// 32-bit compiler uses for plain doubles, rounds to the precision the host
+// application left in the x87 control word, and a host that runs with 24
+// bits (Direct3D sets that by default) would get a reciprocal up to 2^-24
+// too small, and codes one too low for exact multiples of the divisor.
+inline __m128d EnlargedReciprocal(int32_t divisor) {
+  const __m128d reciprocal = _mm_div_pd(_mm_set1_pd(1.0), _mm_cvtepi32_pd(_mm_set1_epi32(divisor)));
+  return _mm_mul_pd(reciprocal, _mm_set1_pd(1.0 + 0x1p-50));
+}
 
 // Four readings clamped, divided and truncated toward zero.
 inline __m128i ClampAndDivide(__m128i value, __m128d low, __m128d high, __m128d reciprocal) {
@@ -54,7 +61,7 @@ inline __m128i Divide(__m128i value, __m128d reciprocal) {
 // saturating pack is monotonic too and leaves those limits as they are, so
 // the clamp runs on 16-bit codes, 8 at a time.
 void ConvertShort(const int32_t* raw, int16_t* codes, uint32_t count, const DivisionMagic& magic) {
-  const __m128d reciprocal = _mm_set1_pd(magic.reciprocal);
+  const __m128d reciprocal = EnlargedReciprocal(magic.divisor);
   const __m128i lowCode = _mm_set1_epi16(magic.lowCode);
   const __m128i highCode = _mm_set1_epi16(magic.highCode);
   uint32_t i = 0;
@@ -82,9 +89,10 @@ void ConvertSse2(const int32_t* raw, int16_t* codes, uint32_t count, int32_t low
     ConvertShort(raw, codes, count, magic);
     return;
   }
-  const __m128d low = _mm_set1_pd(lowLimit);
-  const __m128d high = _mm_set1_pd(highLimit);
-  const __m128d reciprocal = _mm_set1_pd(magic.reciprocal);
+  // Converted in SSE registers too, so the kernel runs no x87 code.
+  const __m128d low = _mm_cvtepi32_pd(_mm_set1_epi32(lowLimit));
+  const __m128d high = _mm_cvtepi32_pd(_mm_set1_epi32(highLimit));
+  const __m128d reciprocal = EnlargedReciprocal(magic.divisor);
   uint32_t i = 0;
   for (;;) {
     // The last step moves back to end exactly at `count`, redoing a few
@@ -102,8 +110,4 @@ void ConvertSse2(const int32_t* raw, int16_t* codes, uint32_t count, int32_t low
 
 }  // namespace tarnix::convert_detail
 
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+TARNIX_KERNEL_TARGET_END()

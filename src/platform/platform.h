@@ -100,23 +100,31 @@ uint32_t GlobalBlockSize(const void* address);
 
 // ---------------------------------------------------------------- registry
 
-using RegistryKey = void*;  // an open key below HKEY_LOCAL_MACHINE
+using RegistryKey = void*;  // an open key below one of the hives
+
+// The hives the module stores in: the machine's, shared by every user of the
+// computer (writing there takes administrator rights), and the current
+// user's own.
+enum class Hive { kLocalMachine, kCurrentUser };
 
 inline constexpr long kRegOk = 0;                   // ERROR_SUCCESS
 inline constexpr long kRegNotFound = 2;             // ERROR_FILE_NOT_FOUND
 inline constexpr long kRegAccessDenied = 5;         // ERROR_ACCESS_DENIED
 inline constexpr uint32_t kRegDword = 4;            // REG_DWORD
 inline constexpr uint32_t kKeyQueryValue = 1;       // KEY_QUERY_VALUE
+inline constexpr uint32_t kKeySetValue = 2;         // KEY_SET_VALUE
 inline constexpr uint32_t kKeyAllAccess = 0xF003F;  // KEY_ALL_ACCESS
 
-// Opens `path` (backslash-separated, below HKEY_LOCAL_MACHINE) with `access`
+// Opens `path` (backslash-separated, below the root of `hive`) with `access`
 // and no options. Returns kRegOk and the key in *key, or the system's error
 // code (kRegNotFound when the key does not exist).
-long RegOpen(const char* path, uint32_t access, RegistryKey* key);
+long RegOpen(const char* path, uint32_t access, RegistryKey* key, Hive hive = Hive::kLocalMachine);
 
-// Creates `path` and any missing keys on the way, or opens it where it exists:
-// no class, an ordinary non-volatile key, `access`, default security.
-long RegCreate(const char* path, uint32_t access, RegistryKey* key);
+// Creates `path` in `hive` and any missing keys on the way, or opens it where
+// it exists: no class, an ordinary non-volatile key, `access`, default
+// security.
+long RegCreate(const char* path, uint32_t access, RegistryKey* key,
+               Hive hive = Hive::kLocalMachine);
 
 // Queries value `name` of `key`. With data == nullptr only *type and *size
 // are answered. Otherwise *size gives the capacity of data on entry and the

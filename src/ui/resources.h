@@ -55,7 +55,7 @@
 #define STR_SPLASH_TITLE "VELQ Sorvik Interface Driver"
 #define STR_SPLASH_LINE1 "TARNIX acquisition driver module"
 #define STR_SPLASH_LINE2 TARNIX_VERSION_LINE
-#define STR_SPLASH_LINE3 "32-bit Windows build"
+#define STR_SPLASH_LINE3 TARNIX_BUILD_LINE
 #define STR_SPLASH_LINE4 "Boards driven through VLQAPI.dll"
 #define STR_SPLASH_LINE5 "(C) 2026 The TARNIX developers"
 

@@ -1,15 +1,16 @@
 // The live view in headless Chromium against the simulated board: the page
 // loads, a measurement shows growing traces whose ramp values advance and
 // counts that move, the module's own refusal and overrun texts appear, and
-// stop stops. A screenshot of the running view is kept (argument 1).
+// stop stops; then the single-point panels and the voltage axes
+// (panel_checks.cjs), where a screenshot of the running view is kept
+// (argument 1).
 'use strict';
-const fs = require('node:fs');
-const path = require('node:path');
 const { chromium } = require('playwright-core');
 const { startMonitor, check } = require('./monitor_process.cjs');
 
 const screenshot = process.argv[2];
 const WAIT = { timeout: 30000 };
+const { checkPanels } = require('./panel_checks.cjs');
 
 // What the page shows, read the way a user reads it.
 async function view(page) {
@@ -81,11 +82,6 @@ async function main() {
     const [ch, , min, max, mean, rms] = later.stats[0];
     check(ch === 0 && min < mean && mean < max && rms >= Math.abs(mean) && max < 10,
       'input 0 has sound min/mean/max/RMS in volts', later.stats[0].join(' '));
-    if (screenshot) {
-      fs.mkdirSync(path.dirname(screenshot), { recursive: true });
-      await page.screenshot({ path: screenshot, fullPage: true });
-      check(fs.statSync(screenshot).size > 10000, `screenshot kept in ${screenshot}`);
-    }
 
     await page.click('#stop');
     await page.waitForFunction(() => document.getElementById('state').textContent === 'idle', null, WAIT);
@@ -108,6 +104,8 @@ async function main() {
     const overrun = await view(page);
     check(overrun.messages[0] === 'Driver buffer or hardware FIFO overrun!' && overrun.overruns === 1,
       'a slow host\'s overrun shows the module\'s overrun message', JSON.stringify(overrun.messages));
+
+    await checkPanels(page, screenshot);
     check(errors.length === 0, 'the page raised no script errors', errors.join('; '));
   } finally {
     await browser.close();

@@ -1,32 +1,38 @@
 // Starts `tarnix-host monitor` on a free loopback port for a test, and ends
-// it the way a user does (SIGTERM, as Ctrl-C), expecting a clean exit.
+// it the way a user does (SIGTERM, or Ctrl-C under Wine), expecting a clean
+// exit. Which program runs, and how: monitor_program.cjs.
 'use strict';
-const { spawn } = require('node:child_process');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
+const {
+  startProgram, programPid, stopProgram, programPath, startSeconds,
+} = require('./monitor_program.cjs');
 
 // The simulated board: input 0 carries a sequence (each sample 500 uV above
 // the last, wrapping only after 40000 scans), so the trace's values must
 // advance from block to block; a small FIFO lets a slow host
-// overrun it within a second.
+// overrun it within a second. Input 15 is wired to analog output 0 and
+// digital port 0 to port 1, so what the page writes comes back; the module
+// is told of one counter more than the board has, so that one is refused.
 const BOARD_PROFILE = {
   boards: [{
     serial: 20130017, maxRate: 100000, fifoCapacity: 4096,
     signals: [
       { channel: 0, kind: 'sequence', step: 500 },
+      { channel: 15, kind: 'loopback', output: 0 },
     ],
+    portWires: [{ output: 0, input: 1 }],
+    counters: 2,
+    answers: [{ code: 300, value: 3 }],
   }],
 };
 
 function startMonitor(extraArgs = []) {
-  const bin = process.env.TARNIX_BIN;
-  if (!bin) throw new Error('TARNIX_BIN is not set');
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'tarnix-monitor-'));
   const profile = path.join(dir, 'board.json');
   fs.writeFileSync(profile, JSON.stringify(BOARD_PROFILE));
-  const child = spawn(path.join(bin, 'tarnix-host'),
-    ['--board-config', profile, 'monitor', ...extraArgs], { stdio: ['ignore', 'pipe', 'pipe'] });
+  const child = startProgram(['--board-config', programPath(profile), 'monitor', ...extraArgs]);
   let output = '';
   child.stderr.on('data', (d) => { output += d; });
   const exited = new Promise((resolve) => child.on('exit', (code, signal) => resolve({ code, signal })));
@@ -38,13 +44,14 @@ function startMonitor(extraArgs = []) {
       if (m) resolve({ url: m[1], port: Number(m[2]) });
     });
     exited.then((e) => reject(new Error(`monitor ended early (${JSON.stringify(e)}): ${out}${output}`)));
-    setTimeout(() => reject(new Error('monitor printed no URL within 20 s')), 20000).unref();
+    setTimeout(() => reject(new Error(`monitor printed no URL within ${startSeconds} s`)),
+      startSeconds * 1000).unref();
   });
   return url.then(({ url: base, port }) => ({
-    url: base, port, pid: child.pid,
+    url: base, port, pid: programPid(child),
     stderr: () => output,
     async stop() {
-      child.kill('SIGTERM');
+      stopProgram(this.pid);
       const e = await exited;
       fs.rmSync(dir, { recursive: true, force: true });
       if (e.code !== 0) throw new Error(`monitor exited with ${JSON.stringify(e)}: ${output}`);

@@ -7,6 +7,7 @@ const http = require('node:http');
 const net = require('node:net');
 const os = require('node:os');
 const { startMonitor, check } = require('./monitor_process.cjs');
+const { listeningSockets, stopName } = require('./monitor_program.cjs');
 
 function request(port, { method = 'GET', path = '/', headers = {}, body } = {}) {
   return new Promise((resolve, reject) => {
@@ -75,6 +76,9 @@ async function main() {
     r = await request(port, { method: 'POST', path: '/api/stop', body: '{}', headers: { ...json, Host: self } });
     check(r.status === 200, 'the page\'s own stop is accepted');
 
+    const sockets = listeningSockets(monitor.pid, port);
+    check(sockets.length > 0 && sockets.every((s) => s.table === 'tcp' && s.address === '127.0.0.1' && s.port === port),
+      `the only listening socket is 127.0.0.1:${port}`, JSON.stringify(sockets));
     const outside = Object.values(os.networkInterfaces()).flat()
       .filter((a) => !a.internal && a.family === 'IPv4').map((a) => a.address);
     for (const address of outside) {
@@ -83,7 +87,7 @@ async function main() {
   } finally {
     await monitor.stop();
   }
-  check(true, 'the monitor ended cleanly on SIGTERM');
+  check(true, `the monitor ended cleanly on ${stopName}`);
 }
 
 main().catch((e) => { console.error(e.message); process.exit(1); });

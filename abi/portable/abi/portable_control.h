@@ -101,8 +101,14 @@ TARNIX_EXPORT int TarnixPortable_DialogDump(char* text, int bytes);
 //   RegOpen, RegCreate, RegQuery, RegSet  the registry operations
 //   ValueBuffer                           the heap buffer of a registry read
 //   RunDialog                             creating a dialog
+//   MachineWrite                          each create, open for writing and
+//                                         value write in the local-machine
+//                                         hive, as for a user without
+//                                         administrator rights (the current
+//                                         user's hive stays writable)
 #define TARNIX_PORTABLE_FAULTS(X) \
-  X(GlobalAllocate) X(RegOpen) X(RegCreate) X(RegQuery) X(RegSet) X(ValueBuffer) X(RunDialog)
+  X(GlobalAllocate)               \
+  X(RegOpen) X(RegCreate) X(RegQuery) X(RegSet) X(ValueBuffer) X(RunDialog) X(MachineWrite)
 enum TarnixFault : int {
 #define TARNIX_FAULT_ENUM(name) kTarnixFault##name,
   TARNIX_PORTABLE_FAULTS(TARNIX_FAULT_ENUM) kTarnixFaultCount
@@ -117,7 +123,8 @@ TARNIX_EXPORT int TarnixPortable_FailOperation(const char* operation, int after,
 TARNIX_EXPORT void TarnixPortable_ClearFaults();
 
 // ---- registry
-// The registry is an SQLite file. Its place: the path set here (nullptr goes
+// The registry is an SQLite file, holding the local-machine and the
+// current-user hive. Its place: the path set here (nullptr goes
 // back to the default), else the environment variable TARNIX_REGISTRY, else
 // $XDG_DATA_HOME/tarnix/registry.sqlite3, else
 // ~/.local/share/tarnix/registry.sqlite3. Setting either control closes the

@@ -14,35 +14,55 @@ namespace {
 
 namespace store = tarnix::platform::portable::registry;
 
-// Rights that allow setting values (KEY_SET_VALUE is part of KEY_ALL_ACCESS).
+using tarnix::platform::Hive;
+
+// Rights that change a key: setting values (part of KEY_ALL_ACCESS) and
+// creating sub-keys.
 constexpr uint32_t kKeySetValue = 0x0002;
+constexpr uint32_t kKeyCreateSubKey = 0x0004;
 
 struct OpenKey {
   store::KeyId id;
   uint32_t access;
+  Hive hive;
 };
+
+store::KeyId RootOf(Hive hive) {
+  return hive == Hive::kCurrentUser ? store::kUserRoot : store::kMachineRoot;
+}
+
+// A user without administrator rights: every change to the machine's hive
+// is refused, while its keys can still be read.
+bool MachineWriteRefused(Hive hive) {
+  return hive == Hive::kLocalMachine &&
+         tarnix::platform::portable::ShouldFail(kTarnixFaultMachineWrite);
+}
 
 }  // namespace
 
 namespace tarnix::platform {
 
-long RegOpen(const char* path, uint32_t access, RegistryKey* key) {
+long RegOpen(const char* path, uint32_t access, RegistryKey* key, Hive hive) {
   *key = nullptr;
   if (portable::ShouldFail(kTarnixFaultRegOpen)) return kRegAccessDenied;
+  if ((access & (kKeySetValue | kKeyCreateSubKey)) != 0 && MachineWriteRefused(hive)) {
+    return kRegAccessDenied;
+  }
   store::KeyId id = 0;
-  long status = store::FindKey(path, &id);
+  long status = store::FindKey(RootOf(hive), path, &id);
   if (status != kRegOk) return status;
-  *key = new OpenKey{id, access};
+  *key = new OpenKey{id, access, hive};
   return kRegOk;
 }
 
-long RegCreate(const char* path, uint32_t access, RegistryKey* key) {
+long RegCreate(const char* path, uint32_t access, RegistryKey* key, Hive hive) {
   *key = nullptr;
   if (portable::ShouldFail(kTarnixFaultRegCreate)) return kRegAccessDenied;
+  if (MachineWriteRefused(hive)) return kRegAccessDenied;
   store::KeyId id = 0;
-  long status = store::CreateKey(path, &id);
+  long status = store::CreateKey(RootOf(hive), path, &id);
   if (status != kRegOk) return status;
-  *key = new OpenKey{id, access};
+  *key = new OpenKey{id, access, hive};
   return kRegOk;
 }
 
@@ -74,6 +94,7 @@ long RegSet(RegistryKey key, const char* name, uint32_t type, const void* data, 
   if (key == nullptr) return 6;  // ERROR_INVALID_HANDLE
   auto* open = static_cast<OpenKey*>(key);
   if ((open->access & kKeySetValue) == 0) return kRegAccessDenied;
+  if (MachineWriteRefused(open->hive)) return kRegAccessDenied;
   return store::WriteValue(open->id, name, type, data, size);
 }
 

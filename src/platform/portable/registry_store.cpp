@@ -23,7 +23,7 @@ constexpr int kBusyTimeoutMs = 15000;
 constexpr char kSchema[] =
     "CREATE TABLE IF NOT EXISTS reg_key ("
     " id INTEGER PRIMARY KEY,"
-    " parent INTEGER NOT NULL,"  // 0 = the hive
+    " parent INTEGER NOT NULL,"  // a hive's root (0, -1) or a key
     " name TEXT NOT NULL,"       // spelling at creation
     " folded TEXT NOT NULL,"     // lower-cased, for lookups
     " UNIQUE (parent, folded));"
@@ -253,11 +253,11 @@ int FindChild(sqlite3* db, KeyId parent, const std::string& folded, KeyId* id) {
 
 }  // namespace
 
-long FindKey(const char* path, KeyId* id) {
+long FindKey(KeyId root, const char* path, KeyId* id) {
   Connection& c = Conn();
   std::lock_guard<std::mutex> lock(c.mutex);
   std::vector<std::string> parts = SplitPath(path);
-  KeyId current = 0;
+  KeyId current = root;
   if (parts.empty()) {
     *id = current;
     return kRegOk;
@@ -276,7 +276,7 @@ long FindKey(const char* path, KeyId* id) {
   return kRegOk;
 }
 
-long CreateKey(const char* path, KeyId* id) {
+long CreateKey(KeyId root, const char* path, KeyId* id) {
   Connection& c = Conn();
   std::lock_guard<std::mutex> lock(c.mutex);
   sqlite3* db = Open(c, true);
@@ -288,7 +288,7 @@ long CreateKey(const char* path, KeyId* id) {
 
   rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) return WriteFailure(rc);
-  KeyId current = 0;
+  KeyId current = root;
   for (const std::string& part : parts) {
     std::string folded = Fold(part);
     rc = FindChild(db, current, folded, &current);

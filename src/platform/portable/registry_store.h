@@ -1,6 +1,6 @@
-// The portable registry's storage: keys below HKEY_LOCAL_MACHINE and their
-// typed values, kept in one SQLite database file so that settings outlive
-// the process.
+// The portable registry's storage: keys below HKEY_LOCAL_MACHINE and
+// HKEY_CURRENT_USER and their typed values, kept in one SQLite database file
+// so that settings outlive the process.
 //
 // Where the file lives is the user's choice, in this order:
 //   1. TarnixPortable_SetRegistryPath (tests and tools),
@@ -24,7 +24,13 @@
 
 namespace tarnix::platform::portable::registry {
 
-using KeyId = int64_t;  // 0 is HKEY_LOCAL_MACHINE itself
+using KeyId = int64_t;
+
+// The hives' roots. Keys are rows numbered from 1 up, so a negative root
+// cannot be taken for a key, and stores written before the user's hive
+// existed keep their machine keys under 0.
+inline constexpr KeyId kMachineRoot = 0;  // HKEY_LOCAL_MACHINE itself
+inline constexpr KeyId kUserRoot = -1;    // HKEY_CURRENT_USER itself
 
 // Windows error codes answered besides kRegOk, kRegNotFound and
 // kRegAccessDenied.
@@ -32,12 +38,12 @@ inline constexpr long kRegBadDb = 1009;     // ERROR_BADDB: not a registry store
 inline constexpr long kRegCantRead = 1011;  // ERROR_CANTREAD: I/O failure on read
 inline constexpr long kRegMoreData = 234;   // ERROR_MORE_DATA
 
-// Finds an existing key; `path` is backslash-separated below the hive
-// (empty components are skipped, an empty path is the hive).
-long FindKey(const char* path, KeyId* id);
+// Finds an existing key; `path` is backslash-separated below the hive whose
+// root is `root` (empty components are skipped, an empty path is the hive).
+long FindKey(KeyId root, const char* path, KeyId* id);
 // Finds or creates the key and every missing key on the way, in one
 // transaction.
-long CreateKey(const char* path, KeyId* id);
+long CreateKey(KeyId root, const char* path, KeyId* id);
 // Reads a value's type and data.
 long ReadValue(KeyId key, const char* name, uint32_t* type, std::vector<uint8_t>* data);
 // Creates or replaces a value (an existing value keeps its name's spelling).

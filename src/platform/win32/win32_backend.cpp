@@ -81,18 +81,26 @@ uint32_t GlobalBlockSize(const void* address) {
   return block == nullptr ? 0 : static_cast<uint32_t>(GlobalSize(block));
 }
 
-long RegOpen(const char* path, uint32_t access, RegistryKey* key) {
+namespace {
+
+HKEY RootOf(Hive hive) {
+  return hive == Hive::kCurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+}
+
+}  // namespace
+
+long RegOpen(const char* path, uint32_t access, RegistryKey* key, Hive hive) {
   HKEY opened = nullptr;
-  LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, access, &opened);
+  LONG status = RegOpenKeyExA(RootOf(hive), path, 0, access, &opened);
   *key = opened;
   return status;
 }
 
-long RegCreate(const char* path, uint32_t access, RegistryKey* key) {
+long RegCreate(const char* path, uint32_t access, RegistryKey* key, Hive hive) {
   HKEY created = nullptr;
   DWORD disposition = 0;
-  LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                access, nullptr, &created, &disposition);
+  LONG status = RegCreateKeyExA(RootOf(hive), path, 0, nullptr, REG_OPTION_NON_VOLATILE, access,
+                                nullptr, &created, &disposition);
   *key = created;
   return status;
 }

@@ -1,4 +1,5 @@
-// Immediate I/O: analog outputs, digital loop-back, counters.
+// Immediate I/O: analog outputs, digital loop-back, counters, and the wires
+// that bring outputs back to inputs.
 #include "native/boardsim/sim_fixture.h"
 
 namespace boardsim_test {
@@ -46,6 +47,76 @@ TEST_F(SinglePointTest, DigitalPortsLoopOutputsBackToInputs) {
   EXPECT_EQ(VELQ_DioRead(first_, -1, &value), kBadPort);
   EXPECT_EQ(VELQ_DioRead(first_, 0, nullptr), kNullPointer);
   EXPECT_EQ(VELQ_DioWrite(31337, 0, 1), kUnknownSerial);
+}
+
+// Channel 15 of every default board is wired to its analog output 0. Each
+// sample holds what the output held when the sample was taken, however late
+// it is read.
+TEST_F(SinglePointTest, WiredAnalogInputSamplesWhatTheOutputHeldAtEachSample) {
+  StartScan(first_, {15, 0}, 2000);  // 1000 scans per second
+  ASSERT_EQ(VELQSIM_AdvanceClock(5000), 0);
+  ASSERT_EQ(VELQ_DAWrite(first_, 0, 2500000), 0);
+  ASSERT_EQ(VELQ_DAWrite(first_, 1, -7000000), 0);  // not wired to channel 15
+  ASSERT_EQ(VELQSIM_AdvanceClock(5000), 0);
+  std::vector<int32_t> samples = Read(first_, 12);
+  EXPECT_EQ(VELQ_DAWrite(first_, 0, 10000001), kOutputValueRange);
+  ASSERT_EQ(VELQ_DAWrite(first_, 0, -1234567), 0);
+  ASSERT_EQ(VELQSIM_AdvanceClock(2000), 0);
+  const std::vector<int32_t> rest = Read(first_, 100);
+  samples.insert(samples.end(), rest.begin(), rest.end());
+  ASSERT_EQ(samples.size(), 24u);
+  std::vector<int32_t> wired;
+  for (size_t n = 0; n < samples.size(); n += 2) wired.push_back(samples[n]);
+  EXPECT_EQ(wired, (std::vector<int32_t>{0, 0, 0, 0, 0, 2500000, 2500000, 2500000, 2500000, 2500000,
+                                         -1234567, -1234567}));
+  int32_t microvolts = 0;
+  ASSERT_EQ(VELQSIM_SignalAt(first_, 0, 0.001, &microvolts), 0);
+  EXPECT_EQ(samples[3], microvolts) << "the other channel keeps its generator";
+  ASSERT_EQ(VELQSIM_SignalAt(first_, 15, 0.0, &microvolts), 0);
+  EXPECT_EQ(microvolts, -1234567) << "a wired input's signal is the output's present value";
+  ASSERT_EQ(VELQSIM_SignalAt(second_, 15, 0.0, &microvolts), 0);
+  EXPECT_EQ(microvolts, 0) << "each board's input follows its own output";
+
+  // A new scan starts from the value the output holds.
+  ASSERT_EQ(VELQ_ADStop(first_), 0);
+  StartScan(first_, {15}, 1000);
+  ASSERT_EQ(VELQSIM_AdvanceClock(3000), 0);
+  EXPECT_EQ(Read(first_, 10), (std::vector<int32_t>{-1234567, -1234567, -1234567}));
+
+  // Unthrottled, the FIFO is full ahead of any time: a write holds from the
+  // first sample not yet read.
+  ASSERT_EQ(VELQSIM_SetClock(kVelqSimUnthrottled), 0);
+  StartScan(second_, {15}, 1000);
+  EXPECT_EQ(Read(second_, 2), (std::vector<int32_t>{0, 0}));
+  ASSERT_EQ(VELQ_DAWrite(second_, 0, 3000000), 0);
+  EXPECT_EQ(Read(second_, 2), (std::vector<int32_t>{3000000, 3000000}));
+}
+
+TEST_F(SinglePointTest, ProfileWiresOutputsToInputs) {
+  ASSERT_EQ(VELQSIM_LoadProfileText(R"({"boards": [{"serial": 7, "inputs": 4,
+      "analogOutputs": 2, "digitalPorts": 3, "portWidth": 4,
+      "signals": [{"channel": 2, "kind": "loopback", "output": 1}],
+      "portWires": [{"output": 0, "input": 2}]}]})"),
+            0);
+  ASSERT_EQ(VELQ_DAWrite(7, 1, -5000000), 0);
+  ASSERT_EQ(VELQ_DAWrite(7, 0, 4000000), 0);
+  ASSERT_EQ(VELQSIM_SetClock(kVelqSimVirtual), 0);
+  StartScan(7, {2}, 1000);
+  ASSERT_EQ(VELQSIM_AdvanceClock(2000), 0);
+  EXPECT_EQ(Read(7, 10), (std::vector<int32_t>{-5000000, -5000000}));
+
+  int32_t value = -1;
+  ASSERT_EQ(VELQ_DioWrite(7, 0, 0x1F), 0);
+  ASSERT_EQ(VELQ_DioWrite(7, 2, 0x3), 0);
+  ASSERT_EQ(VELQ_DioRead(7, 2, &value), 0);
+  EXPECT_EQ(value, 0xF) << "port 2's input is driven by port 0's four bits, not its own output";
+  ASSERT_EQ(VELQ_DioRead(7, 0, &value), 0);
+  EXPECT_EQ(value, 0xF) << "an output still reads back where no wire ends";
+  ASSERT_EQ(VELQ_DioRead(7, 1, &value), 0);
+  EXPECT_EQ(value, 0);
+  ASSERT_EQ(VELQ_DioWrite(7, 0, 0x6), 0);
+  ASSERT_EQ(VELQ_DioRead(7, 2, &value), 0);
+  EXPECT_EQ(value, 0x6);
 }
 
 TEST_F(SinglePointTest, CountersCountAtTheirRateAndCanBePreset) {

@@ -32,7 +32,9 @@ ls -l "$deb"
 list=$(dpkg-deb -c "$deb" | awk '{print $6}')
 printf '%s\n' "$list"
 for f in usr/bin/tarnix-host "usr/$module_dir/libtarnix.so" "usr/$module_dir/libvlqapi.so" \
-         usr/share/doc/tarnix/board-profiles.md usr/share/doc/tarnix/copyright; do
+         usr/share/doc/tarnix/board-profiles.md usr/share/doc/tarnix/copyright \
+         usr/share/doc/tarnix/user-guide.md usr/share/doc/tarnix/pictures/setup-dialog.png \
+         usr/share/doc/tarnix/changelog.gz usr/share/man/man1/tarnix-host.1.gz; do
   check "lists /$f" has "$list" "^\./$f\$"
 done
 check "nothing outside /usr" test -z "$(printf '%s\n' "$list" | grep -Ev '^\./(usr/.*)?$')"
@@ -43,8 +45,24 @@ check "depends on SQLite" has "$fields" '^Depends:.*libsqlite3-0'
 description=$(dpkg-deb -f "$deb" Description)
 check "description lines intact" test -z "$(printf '%s\n' "$description" | grep '^ ;')"
 
+# Debian's own checker: no error and no warning (its notes for
+# information and pedantic tags are not faults). setup.sh installs it.
+if command -v lintian >/dev/null 2>&1; then
+  lintian_status=0
+  lintian --fail-on error,warning --tag-display-limit 0 "$deb" >"$work/lintian.txt" 2>&1 ||
+    lintian_status=$?
+  cat "$work/lintian.txt"
+  check "lintian: no error, no warning" test "$lintian_status" -eq 0
+else
+  check "lintian installed (scripts/setup.sh installs it)" false
+fi
+
 root="$work/root"
 dpkg -x "$deb" "$root"
+check "changelog's latest entry is $version" \
+  has "$(gzip -dc "$root/usr/share/doc/tarnix/changelog.gz" | head -n 1)" "^tarnix \\($version\\) "
+check "manual page names the command" \
+  has "$(gzip -dc "$root/usr/share/man/man1/tarnix-host.1.gz")" "^tarnix-host \\\\- "
 module="$root/usr/$module_dir/libtarnix.so"
 check "module finds its board library beside it" \
   has "$(env -u LD_LIBRARY_PATH ldd "$module")" "libvlqapi\\.so => $root/usr/$module_dir/libvlqapi\\.so"

@@ -220,6 +220,51 @@ TEST_F(RegistryStoreTest, StoreThatCannotExistOrIsNoDatabaseAnswersWindowsCodes)
   EXPECT_EQ(info.st_size, 4096);
 }
 
+// The two hives are separate trees in one store; the machine-write fault
+// refuses every change to the machine's hive and leaves reading it, and the
+// user's hive, alone.
+TEST_F(RegistryStoreTest, HivesAreSeparateAndOnlyTheMachineHiveCanBeLocked) {
+  using platform::Hive;
+  const uint8_t one[] = {1, 0, 0, 0};
+  const uint8_t two[] = {2, 0, 0, 0};
+  platform::RegistryKey machine = nullptr;
+  platform::RegistryKey user = nullptr;
+  ASSERT_EQ(
+      platform::RegCreate("Software\\Same", platform::kKeyAllAccess, &machine, Hive::kLocalMachine),
+      platform::kRegOk);
+  ASSERT_EQ(
+      platform::RegCreate("software\\same", platform::kKeyAllAccess, &user, Hive::kCurrentUser),
+      platform::kRegOk);
+  EXPECT_EQ(platform::RegSet(machine, "V", platform::kRegDword, one, 4), platform::kRegOk);
+  EXPECT_EQ(platform::RegSet(user, "V", platform::kRegDword, two, 4), platform::kRegOk);
+  uint32_t type = 0;
+  std::vector<uint8_t> data;
+  ASSERT_TRUE(ReadRaw("Software\\Same", "V", &type, &data, Hive::kLocalMachine));
+  EXPECT_EQ(data[0], 1);
+  ASSERT_TRUE(ReadRaw("Software\\Same", "V", &type, &data, Hive::kCurrentUser));
+  EXPECT_EQ(data[0], 2);
+  platform::RegistryKey key = nullptr;
+  EXPECT_EQ(platform::RegOpen("Software\\OnlyMachine", platform::kKeyQueryValue, &key,
+                              Hive::kCurrentUser),
+            platform::kRegNotFound);
+
+  ASSERT_EQ(TarnixPortable_FailOperation("MachineWrite", 0, -1), 1);
+  EXPECT_EQ(platform::RegSet(machine, "V", platform::kRegDword, two, 4),
+            platform::kRegAccessDenied);
+  EXPECT_EQ(platform::RegCreate("Software\\Same", platform::kKeyAllAccess, &key),
+            platform::kRegAccessDenied);
+  EXPECT_EQ(platform::RegOpen("Software\\Same", platform::kKeySetValue, &key),
+            platform::kRegAccessDenied);
+  ASSERT_EQ(platform::RegOpen("Software\\Same", platform::kKeyQueryValue, &key), platform::kRegOk);
+  platform::RegClose(key);
+  EXPECT_EQ(platform::RegSet(user, "V", platform::kRegDword, one, 4), platform::kRegOk);
+  ASSERT_EQ(platform::RegCreate("Software\\New", platform::kKeyAllAccess, &key, Hive::kCurrentUser),
+            platform::kRegOk);
+  platform::RegClose(key);
+  platform::RegClose(machine);
+  platform::RegClose(user);
+}
+
 TEST_F(RegistryStoreTest, KeysAndValuesBehaveAsTheSystemRegistry) {
   platform::RegistryKey key = nullptr;
   ASSERT_EQ(platform::RegCreate("Software\\Mixed\\Case", platform::kKeyAllAccess, &key),

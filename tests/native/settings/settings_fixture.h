@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,9 +56,10 @@ class RegistryTest : public ::testing::Test {
   // Raw value as stored: type and bytes; false when the key or value is
   // missing.
   static bool ReadRaw(const std::string& path, const char* name, uint32_t* type,
-                      std::vector<uint8_t>* data) {
+                      std::vector<uint8_t>* data,
+                      platform::Hive hive = platform::Hive::kLocalMachine) {
     platform::RegistryKey key = nullptr;
-    if (platform::RegOpen(path.c_str(), platform::kKeyQueryValue, &key) != platform::kRegOk) {
+    if (platform::RegOpen(path.c_str(), platform::kKeyQueryValue, &key, hive) != platform::kRegOk) {
       return false;
     }
     uint32_t size = 0;
@@ -72,9 +74,11 @@ class RegistryTest : public ::testing::Test {
 
   // Stores a value as another tool would.
   static void WriteRaw(const std::string& path, const char* name, uint32_t type,
-                       const std::vector<uint8_t>& data) {
+                       const std::vector<uint8_t>& data,
+                       platform::Hive hive = platform::Hive::kLocalMachine) {
     platform::RegistryKey key = nullptr;
-    ASSERT_EQ(platform::RegCreate(path.c_str(), platform::kKeyAllAccess, &key), platform::kRegOk);
+    ASSERT_EQ(platform::RegCreate(path.c_str(), platform::kKeyAllAccess, &key, hive),
+              platform::kRegOk);
     EXPECT_EQ(platform::RegSet(key, name, type, data.data(), static_cast<uint32_t>(data.size())),
               platform::kRegOk);
     platform::RegClose(key);
@@ -87,6 +91,19 @@ class RegistryTest : public ::testing::Test {
     g_state.gain = gain;
     g_state.range = range;
     g_state.mode = mode;
+  }
+
+  // The number stored in a value, or nullopt when there is none.
+  static std::optional<int32_t> StoredNumber(const std::string& path, const char* name,
+                                             platform::Hive hive) {
+    uint32_t type = 0;
+    std::vector<uint8_t> data;
+    if (!ReadRaw(path, name, &type, &data, hive) || type != platform::kRegDword ||
+        data.size() != 4) {
+      return std::nullopt;
+    }
+    return static_cast<int32_t>(data[0] | data[1] << 8 | data[2] << 16 |
+                                static_cast<uint32_t>(data[3]) << 24);
   }
 
   static std::vector<int32_t> Settings() {

@@ -71,9 +71,12 @@ struct RcDialog {
 class ResourceScript {
  public:
   ResourceScript() {
-    // The splash's version line is made by the build (tarnix_version.h).
-    defines_ = {
-        {"IDOK", "1"}, {"IDCANCEL", "2"}, {"TARNIX_VERSION_LINE", "\"" TARNIX_VERSION_LINE "\""}};
+    // The splash's version and build lines are made by the build
+    // (tarnix_version.h).
+    defines_ = {{"IDOK", "1"},
+                {"IDCANCEL", "2"},
+                {"TARNIX_VERSION_LINE", "\"" TARNIX_VERSION_LINE "\""},
+                {"TARNIX_BUILD_LINE", "\"" TARNIX_BUILD_LINE "\""}};
     // The ids, then the texts.
     for (const char* path : {"abi/resources/abi/resource_ids.h", "src/ui/resources.h"}) {
       std::istringstream header(SourceFile(path));
@@ -190,6 +193,14 @@ TEST_P(TemplateScriptTest, PortableDescriptionMatchesTheResourceScript) {
     EXPECT_EQ(r.style.find("ES_CENTER") != std::string::npos,
               (p.flags & platform::portable::kControlCentred) != 0);
   }
+}
+
+// The native splash says which build it belongs to, not the DLL's.
+TEST(SplashBuildLine, NamesTheLinuxBuild) {
+  const DialogTemplate* splash = platform::portable::FindDialogTemplate(104);
+  ASSERT_NE(splash, nullptr);
+  ASSERT_GE(splash->controls.size(), 5u);
+  EXPECT_STREQ(splash->controls[4].text, "Linux build");
 }
 
 INSTANTIATE_TEST_SUITE_P(Templates, TemplateScriptTest, ::testing::Values(101, 103, 104));

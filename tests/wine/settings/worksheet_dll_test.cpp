@@ -29,13 +29,38 @@ const std::string kFailedOpen = "TARNIX:RegReadNumber - Failed to create/open ke
 const std::string kFailedRead = "TARNIX:RegReadNumber - Failed to read key\n";
 const std::string kWrite = "TARNIX:RegWriteNumber\n";
 
-// Removes a key and everything below it (left over from an earlier run in
-// the same prefix).
-void DeleteTree(const std::string& path) {
+const std::string kStoredForUser = "TARNIX:RegWriteNumber - Stored for the current user\n";
+const std::string kReadForUser = "TARNIX:RegReadNumber - Read from the current user\n";
+
+// Gives a key a DACL for everyone: every right, less `denied` when nonzero
+// (a deny entry comes first, as the system orders them).
+LONG SetEveryonesRights(HKEY root, const std::string& path, REGSAM denied) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
-    return;
-  }
+  LONG status = RegOpenKeyExA(root, path.c_str(), 0, WRITE_DAC, &key);
+  if (status != ERROR_SUCCESS) return status;
+  SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+  PSID everyone = nullptr;
+  AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
+  alignas(DWORD) BYTE aclBytes[256];
+  auto* acl = reinterpret_cast<PACL>(aclBytes);
+  InitializeAcl(acl, sizeof aclBytes, ACL_REVISION);
+  if (denied != 0) AddAccessDeniedAce(acl, ACL_REVISION, denied, everyone);
+  AddAccessAllowedAce(acl, ACL_REVISION, KEY_ALL_ACCESS, everyone);
+  SECURITY_DESCRIPTOR descriptor;
+  InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+  SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE);
+  status = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor);
+  FreeSid(everyone);
+  RegCloseKey(key);
+  return status;
+}
+
+// Removes a key and everything below it (left over from an earlier run in
+// the same prefix), whatever rights an earlier run left on it.
+void DeleteTree(const std::string& path, HKEY root = HKEY_LOCAL_MACHINE) {
+  SetEveryonesRights(root, path, 0);
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
   std::vector<std::string> children;
   char name[256];
   for (DWORD i = 0;; ++i) {
@@ -46,8 +71,8 @@ void DeleteTree(const std::string& path) {
     children.emplace_back(name, length);
   }
   RegCloseKey(key);
-  for (const std::string& child : children) DeleteTree(path + "\\" + child);
-  RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
+  for (const std::string& child : children) DeleteTree(path + "\\" + child, root);
+  RegDeleteKeyA(root, path.c_str());
 }
 
 void SetValue(const std::string& sheet, const char* name, DWORD type,
@@ -74,11 +99,10 @@ struct StoredValue {
 };
 
 // Every value of a worksheet key, read with the registry API.
-std::vector<StoredValue> ValuesOf(const std::string& sheet) {
+std::vector<StoredValue> ValuesOf(const std::string& sheet, HKEY root = HKEY_LOCAL_MACHINE) {
   std::vector<StoredValue> values;
   HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, (kBase + sheet).c_str(), 0, KEY_QUERY_VALUE, &key) !=
-      ERROR_SUCCESS) {
+  if (RegOpenKeyExA(root, (kBase + sheet).c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
     return values;
   }
   for (DWORD i = 0;; ++i) {
@@ -123,8 +147,9 @@ class WorksheetDll : public ::testing::Test {
   }
   void SetUp() override {
     for (const char* sheet : {"wine seed", "wine bench", "wine neutral", "wine never saved",
-                              "wine foreign", "wine volatile", "wine new"}) {
+                              "wine foreign", "wine volatile", "wine new", "wine denied"}) {
       DeleteTree(kBase + sheet);
+      DeleteTree(kBase + sheet, HKEY_CURRENT_USER);
     }
     winetest::StartTraceCapture();
   }
@@ -199,13 +224,23 @@ TEST_F(WorksheetDll, NeverSavedNameAndValuesOfOtherProgramsLoadAsTheSystemRegist
                      "TARNIX:DRV_LoadWorksheet - " + Settings(4711, 875770417, 1, 0, 1)}));
 }
 
-TEST_F(WorksheetDll, KeyThatCannotBeCreatedStoresNothing) {
-  // The system refuses an ordinary key below a volatile one.
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, (kBase + "wine volatile").c_str(), 0, nullptr,
-                            REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  RegCloseKey(key);
+// The system refuses an ordinary key below a volatile one. With such a
+// parent in both hives the worksheet can be stored nowhere.
+TEST_F(WorksheetDll, KeyThatCanBeCreatedInNeitherHiveStoresNothing) {
+  for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+    // The keys on the way are made ordinary first: created along with the
+    // volatile one they would be volatile too, and later worksheets could
+    // not be stored below them.
+    HKEY key = nullptr;
+    ASSERT_EQ(
+        RegCreateKeyExA(root, kBase.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
+    RegCloseKey(key);
+    ASSERT_EQ(RegCreateKeyExA(root, (kBase + "wine volatile").c_str(), 0, nullptr,
+                              REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+  }
   LoadState(serial_, 1, 1, 1, 1);
   ASSERT_EQ(Get<NameFn>("DRV_SaveWorksheet")("wine volatile\\child"), 1);
   Strings expected{
@@ -216,9 +251,70 @@ TEST_F(WorksheetDll, KeyThatCannotBeCreatedStoresNothing) {
   }
   expected.push_back("TARNIX:DRV_SaveWorksheet - " + Settings(serial_, 1, 1, 1, 1));
   EXPECT_EQ(Traces(), expected);
-  EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, (kBase + "wine volatile\\child").c_str(), 0,
-                          KEY_QUERY_VALUE, &key),
+  for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+    HKEY key = nullptr;
+    EXPECT_NE(
+        RegOpenKeyExA(root, (kBase + "wine volatile\\child").c_str(), 0, KEY_QUERY_VALUE, &key),
+        ERROR_SUCCESS);
+  }
+}
+
+// A user who may not write the machine's key, as a security descriptor that
+// denies everyone setting values and creating sub-keys makes it: the save
+// goes to the same path in the current user's hive, and the load prefers
+// the user's values where there are any.
+TEST_F(WorksheetDll, MachineKeyDenyingWritesStoresForTheCurrentUser) {
+  LoadState(serial_, 0, 0, 0, 0);
+  ASSERT_EQ(Get<NameFn>("DRV_SaveWorksheet")("wine denied"), 1);
+  Traces();
+  ASSERT_EQ(SetEveryonesRights(HKEY_LOCAL_MACHINE, kBase + "wine denied",
+                               KEY_SET_VALUE | KEY_CREATE_SUB_KEY),
             ERROR_SUCCESS);
+  HKEY probe = nullptr;
+  ASSERT_EQ(
+      RegOpenKeyExA(HKEY_LOCAL_MACHINE, (kBase + "wine denied").c_str(), 0, KEY_SET_VALUE, &probe),
+      ERROR_ACCESS_DENIED)
+      << "the system grants what the descriptor denies";
+
+  LoadState(serial_, 1, -1, 1, -1);
+  ASSERT_EQ(Get<NameFn>("DRV_SaveWorksheet")("wine denied"), 1);
+  Strings expected{
+      "TARNIX:DRV_SaveWorksheet - Path = Software\\Morvane\\VELQ\\Sorvik\\wine denied"};
+  for (int i = 0; i < 5; ++i) {
+    expected.push_back(kWrite);
+    expected.push_back("TARNIX:RegWriteNumber - Failed to create/open key\n");
+    expected.push_back(kStoredForUser);
+  }
+  expected.push_back("TARNIX:DRV_SaveWorksheet - " + Settings(serial_, 1, -1, 1, -1));
+  EXPECT_EQ(Traces(), expected);
+  std::vector<StoredValue> user = ValuesOf("wine denied", HKEY_CURRENT_USER);
+  ASSERT_EQ(user.size(), 5u);
+  EXPECT_EQ(user[1].name, "Gain");
+  EXPECT_EQ(user[1].type, static_cast<DWORD>(REG_DWORD));
+  EXPECT_EQ(user[1].data, Dword(-1));
+  for (const StoredValue& value : ValuesOf("wine denied")) {
+    EXPECT_EQ(value.data, Dword(value.name == "SerialNo" ? serial_ : 0)) << value.name;
+  }
+
+  LoadState(0, 0, 0, 0, 0);
+  ASSERT_EQ(Get<NameFn>("DRV_LoadWorksheet")("wine denied"), 1);
+  EXPECT_EQ(
+      Traces(),
+      (Strings{"TARNIX:DRV_LoadWorksheet - Path = Software\\Morvane\\VELQ\\Sorvik\\wine denied",
+               kReadForUser, kReadForUser, kReadForUser, kReadForUser, kReadForUser,
+               "TARNIX:DRV_LoadWorksheet - " + Settings(serial_, 1, -1, 1, -1)}));
+
+  // A value the user does not have comes from the machine's key.
+  HKEY key = nullptr;
+  ASSERT_EQ(
+      RegOpenKeyExA(HKEY_CURRENT_USER, (kBase + "wine denied").c_str(), 0, KEY_SET_VALUE, &key),
+      ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteValueA(key, "Range"), ERROR_SUCCESS);
+  RegCloseKey(key);
+  ASSERT_EQ(Get<NameFn>("DRV_LoadWorksheet")("wine denied"), 1);
+  Strings traces = Traces();
+  ASSERT_FALSE(traces.empty());
+  EXPECT_EQ(traces.back(), "TARNIX:DRV_LoadWorksheet - " + Settings(serial_, 1, -1, 0, -1));
 }
 
 TEST_F(WorksheetDll, NewWorksheetTouchesNeitherSettingsNorRegistry) {

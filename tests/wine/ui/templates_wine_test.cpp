@@ -241,6 +241,9 @@ TEST(DialogResources, SplashTemplateLayout) {
   CheckKind(t.items[0], kPicture);
   EXPECT_EQ(t.items[0].title, "#105");
   EXPECT_EQ(t.items[1].title, "VELQ Sorvik Interface Driver");
+  // The build line names the module's own build; this program is built for
+  // the same width as the module it loads.
+  EXPECT_EQ(t.items[4].title, sizeof(void*) == 8 ? "64-bit Windows build" : "32-bit Windows build");
   for (size_t i = 0; i < t.items.size(); ++i) {
     SCOPED_TRACE("control " + std::to_string(i));
     EXPECT_EQ(t.items[i].id, -1);
