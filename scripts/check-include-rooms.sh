@@ -6,7 +6,11 @@
 #   src/platform/   abi/ (the OS seam depends on nothing above it)
 #   src/ (the rest) src/platform/ and abi/
 #   boardsim/       abi/
-#   host/           abi/
+#   host/os/        abi/
+#   host/core/      host/os/ and abi/
+#   host/monitor/   host/core/, host/os/ and abi/
+#   host/cli/       host/monitor/, host/core/, host/os/ and abi/
+#   host/testing/   abi/
 # tests/, bench/ and fuzz/ may include anything: they test the insides.
 #
 # Every include, quoted or angled, of a file in a checked room is looked up
@@ -35,16 +39,30 @@ done | sort >"$list"
 awk '
 function room(path) {
   if (path ~ /^src\/platform\//) return "src/platform"
+  if (path ~ /^host\/[^\/]+\//) {
+    sub(/^host\//, "", path)
+    sub(/\/.*$/, "", path)
+    return "host/" path
+  }
   sub(/\/.*$/, "", path)
   return path
 }
 function checked(r) {
-  return r == "abi" || r == "src/platform" || r == "src" || r == "boardsim" || r == "host"
+  return r == "abi" || r == "src/platform" || r == "src" || r == "boardsim" || r ~ /^host/
+}
+# The host rooms stand in layers, each seeing those below it.
+function host_layer(r) {
+  if (r == "host/os") return 1
+  if (r == "host/core") return 2
+  if (r == "host/monitor") return 3
+  if (r == "host/cli") return 4
+  return 0
 }
 function allowed(from, to) {
   if (from == to) return 1
   if (from == "abi") return 0
   if (to == "abi") return 1
+  if (host_layer(from) > 0 && host_layer(to) > 0) return host_layer(to) < host_layer(from)
   return from == "src" && to == "src/platform"
 }
 function normalize(path,    n, parts, out, i, k) {
