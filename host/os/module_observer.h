@@ -27,21 +27,13 @@ struct ObserverOptions {
   TraceSink trace;  // receives each trace text as it comes; empty = drop them
 };
 
-// Setup dialog controls the host reads and steers (the dialog's own ids).
-enum SetupControl : int {
-  kSetupApiVersion = IDC_API_VERSION,
-  kSetupOperatingSystem = IDC_OPERATING_SYSTEM,
-  kSetupBoardCount = IDC_BOARD_COUNT,
-  kSetupBoardList = IDC_BOARD_LIST,
-  kSetupBoardName = IDC_BOARD_NAME,
-  kSetupBoardType = IDC_BOARD_TYPE,
-  kSetupMadeOn = IDC_BOARD_DATE,
-  kSetupRevision = IDC_BOARD_REVISION,
-  kSetupClockList = IDC_CLOCK_LIST,
-  kSetupRangeList = IDC_RANGE_LIST,
-  kSetupGainList = IDC_GAIN_LIST,
-  kSetupModeList = IDC_MODE_LIST,
-};
+// The setup dialog's controls the host reads (ids from abi/resource_ids.h):
+// its text fields, and its lists.
+inline constexpr int kSetupEditControls[] = {
+    IDC_API_VERSION, IDC_OPERATING_SYSTEM, IDC_BOARD_COUNT,   IDC_BOARD_NAME,
+    IDC_BOARD_TYPE,  IDC_BOARD_DATE,       IDC_BOARD_REVISION};
+inline constexpr int kSetupListControls[] = {IDC_BOARD_LIST, IDC_CLOCK_LIST, IDC_RANGE_LIST,
+                                             IDC_GAIN_LIST, IDC_MODE_LIST};
 
 // What the simulated user does in the setup dialog: pick positions in the
 // lists (unset = leave as shown), then press OK or Cancel.
