@@ -30,11 +30,11 @@
 #include <string>
 #include <vector>
 
+#include "abi/board_api.h"
+#include "abi/device_record.h"
+#include "abi/velqsim.h"
 #include "acquire/convert.h"
-#include "core/board_api.h"
-#include "core/device_record.h"
 #include "narrowing_copy.h"
-#include "velqsim.h"
 
 namespace {
 

@@ -6,13 +6,13 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/board_api.h"
-#include "core/device_record.h"
+#include "abi/board_api.h"
+#include "abi/device_record.h"
+#include "abi/driver_exports.h"
+#include "abi/portable_control.h"
+#include "abi/velqsim.h"
 #include "core/driver_state.h"
-#include "core/exports.h"
 #include "platform/platform.h"
-#include "platform/portable/portable_control.h"
-#include "velqsim.h"
 
 namespace {
 

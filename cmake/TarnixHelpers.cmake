@@ -55,29 +55,3 @@ endfunction()
 tarnix_header_only_library(libdivide libdivide.h)
 tarnix_header_only_library(nlohmann_json nlohmann/json.hpp)
 tarnix_header_only_library(cli11 CLI/CLI.hpp)
-
-# tarnix_module_def(VAR def): the module-definition file to use for `def`.
-# The .def files name each routine by its 32-bit stdcall symbol (Name@N, N
-# the argument bytes). 64-bit Windows has one calling convention and no such
-# decoration, so the 64-bit build uses a copy with the @N suffixes of the
-# symbol names removed (ordinals, written " @N", stay). One list serves both.
-function(tarnix_module_def var def)
-  if(NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
-    set(${var} ${def} PARENT_SCOPE)
-    return()
-  endif()
-  get_filename_component(name ${def} NAME)
-  set(out ${CMAKE_BINARY_DIR}/def64/${name})
-  file(READ ${def} text)
-  string(REGEX REPLACE "([A-Za-z0-9_])@[0-9]+" "\\1" text "${text}")
-  string(PREPEND text "; Made by the build from ${name}: 64-bit symbol names carry no @N.\n")
-  set(old "")
-  if(EXISTS ${out})
-    file(READ ${out} old)
-  endif()
-  if(NOT old STREQUAL text)
-    file(WRITE ${out} "${text}")
-  endif()
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${def})
-  set(${var} ${out} PARENT_SCOPE)
-endfunction()

@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "abi/board_api.h"
+#include "abi/portable_control.h"
+#include "abi/velqsim.h"
 #include "acquire/convert.h"
-#include "core/board_api.h"
 #include "core/driver_state.h"
 #include "platform/platform.h"
-#include "platform/portable/portable_control.h"
 #include "ui/resources.h"
-#include "velqsim.h"
 
 namespace tarnix::fuzz {
 

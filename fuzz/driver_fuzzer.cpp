@@ -18,19 +18,19 @@
 #include <string>
 #include <vector>
 
+#include "abi/device_record.h"
+#include "abi/driver_exports.h"
+#include "abi/portable_control.h"
+#include "abi/velqsim.h"
 #include "acquire/convert.h"
 #include "acquire/transfer.h"
 #include "board_script.h"
-#include "core/device_record.h"
 #include "core/driver_state.h"
-#include "core/exports.h"
 #include "core/process_entry.h"
 #include "fuzz_input.h"
 #include "harness.h"
 #include "host_record.h"
 #include "platform/platform.h"
-#include "platform/portable/portable_control.h"
-#include "velqsim.h"
 
 // Large blocks fail as they would in the host's 32-bit address space, so a
 // host-chosen size is refused by the allocator instead of exhausting the

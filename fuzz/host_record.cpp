@@ -4,7 +4,7 @@
 #include <cstring>
 #include <limits>
 
-#include "core/device_record.h"
+#include "abi/device_record.h"
 
 namespace tarnix::fuzz {
 

@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "abi/board_api.h"
+
 namespace velqsim {
 
-inline constexpr int32_t kLibrarySerial = 1000000000;
+using tarnix::velq::kLibrarySerial;                 // the serial that names the library
 inline constexpr int32_t kMaxScanChannels = 16;     // channel count of one scan
 inline constexpr int32_t kMaxInputs = 64;           // analog inputs of a board
 inline constexpr int32_t kMaxTableEntries = 32;     // outputs, ports, counters

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "abi/velqsim.h"
 #include "board_model.h"
 #include "call_log.h"
-#include "velqsim.h"
 
 namespace velqsim {
 

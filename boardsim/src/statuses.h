@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "abi/board_api.h"
+
 namespace velqsim {
 
 enum Status : int32_t {
@@ -33,8 +35,9 @@ enum Status : int32_t {
   kNotReady = -20,          // board profile invalid: library refuses to serve
 };
 
-inline constexpr int kErrorTextBytes = 80;
-inline constexpr int kBoardNameBytes = 40;
+// Text buffers the callers hand in (VELQ_StrError, VELQ_StrBoardName).
+using tarnix::velq::kBoardNameBytes;
+using tarnix::velq::kErrorTextBytes;
 
 // The text of a status, or nullptr when the library never answers it.
 const char* StatusText(int32_t status);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/board_api.h"
+#include "abi/board_api.h"
 #include "sim_state.h"
 #include "statuses.h"
 

@@ -5,7 +5,7 @@
 // be preset.
 #include <cstring>
 
-#include "core/board_api.h"
+#include "abi/board_api.h"
 #include "sim_state.h"
 #include "statuses.h"
 

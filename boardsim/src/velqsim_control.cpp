@@ -3,25 +3,21 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <string_view>
 
+#include "abi/board_api.h"
+#include "abi/velqsim.h"
 #include "profile_loader.h"
 #include "sim_state.h"
 #include "statuses.h"
-#include "velqsim.h"
 
 namespace velqsim {
 
 namespace {
 
-constexpr const char* kVelqFunctions[] = {
-    "VELQ_Query",    "VELQ_StrBoardName", "VELQ_StrError",  "VELQ_ADConfig",
-    "VELQ_ADStart",  "VELQ_ADStop",       "VELQ_ADGetData", "VELQ_DAWrite",
-    "VELQ_DioWrite", "VELQ_CTWrite",      "VELQ_DioRead",   "VELQ_CTRead",
-};
-
 bool IsVelqFunction(const char* name) {
-  for (const char* known : kVelqFunctions) {
-    if (std::strcmp(known, name) == 0) return true;
+  for (std::string_view known : tarnix::abi::kBoardFunctionNames) {
+    if (known == name) return true;
   }
   return false;
 }
@@ -48,47 +44,47 @@ int32_t CopyOut(char* text, int32_t bytes, const std::string& source) {
 
 using namespace velqsim;
 
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_Reset() {
+extern "C" TARNIX_EXPORT int32_t TARNIX_WINAPI VELQSIM_Reset() {
   auto lock = Lock();
   InstallWorld(State(), MakeDefaultWorld());
   return kOk;
 }
 
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_LoadProfile(const char* path) {
+extern "C" TARNIX_EXPORT int32_t TARNIX_WINAPI VELQSIM_LoadProfile(const char* path) {
   if (path == nullptr) return kNullPointer;
   ProfileResult result = LoadProfileFile(path);  // file read outside the lock
   auto lock = Lock();
   return InstallProfile(State(), result);
 }
 
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_LoadProfileText(const char* json) {
+extern "C" TARNIX_EXPORT int32_t TARNIX_WINAPI VELQSIM_LoadProfileText(const char* json) {
   if (json == nullptr) return kNullPointer;
   ProfileResult result = ParseProfileText(json);
   auto lock = Lock();
   return InstallProfile(State(), result);
 }
 
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_LastError(char* text, int32_t bytes) {
+extern "C" TARNIX_EXPORT int32_t TARNIX_WINAPI VELQSIM_LastError(char* text, int32_t bytes) {
   auto lock = Lock();
   return CopyOut(text, bytes, State().lastError);
 }
 
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SetAnswer(int32_t serial, int32_t code, int32_t param,
-                                                    int32_t value) {
+extern "C" TARNIX_EXPORT int32_t TARNIX_WINAPI VELQSIM_SetAnswer(int32_t serial, int32_t code,
+                                                                 int32_t param, int32_t value) {
   auto lock = Lock();
   State().overrides[AnswerKey{serial, code, param}] = value;
   return kOk;
 }
 
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_ClearAnswers() {
+extern "C" TARNIX_EXPORT int32_t TARNIX_WINAPI VELQSIM_ClearAnswers() {
   auto lock = Lock();
   SimState& state = State();
   state.overrides = state.world.answers;  // the profile's own answers stay
   return kOk;
 }
 
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_FailCall(const char* function, int32_t status,
-                                                   int32_t times) {
+extern "C" TARNIX_EXPORT int32_t TARNIX_WINAPI VELQSIM_FailCall(const char* function,
+                                                                int32_t status, int32_t times) {
   if (function == nullptr) return kNullPointer;
   if (!IsVelqFunction(function) || times < -1) return kBadParameter;
   auto lock = Lock();
@@ -101,14 +97,15 @@ VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_FailCall(const char* function, int32_t
   return kOk;
 }
 
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SetBoardName(int32_t serial, const char* name) {
+extern "C" TARNIX_EXPORT int32_t TARNIX_WINAPI VELQSIM_SetBoardName(int32_t serial,
+                                                                    const char* name) {
   if (name == nullptr) return kNullPointer;
   auto lock = Lock();
   State().names[serial] = name;
   return kOk;
 }
 
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SetClock(int32_t mode) {
+extern "C" TARNIX_EXPORT int32_t TARNIX_WINAPI VELQSIM_SetClock(int32_t mode) {
   if (mode != kVelqSimRealTime && mode != kVelqSimVirtual && mode != kVelqSimUnthrottled) {
     return kBadParameter;
   }
@@ -120,7 +117,7 @@ VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SetClock(int32_t mode) {
   return kOk;
 }
 
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_AdvanceClock(int64_t microseconds) {
+extern "C" TARNIX_EXPORT int32_t TARNIX_WINAPI VELQSIM_AdvanceClock(int64_t microseconds) {
   if (microseconds < 0) return kBadParameter;
   auto lock = Lock();
   SimState& state = State();
@@ -130,7 +127,8 @@ VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_AdvanceClock(int64_t microseconds) {
   return kOk;
 }
 
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_PulseExternalClock(int32_t serial, int32_t pulses) {
+extern "C" TARNIX_EXPORT int32_t TARNIX_WINAPI VELQSIM_PulseExternalClock(int32_t serial,
+                                                                          int32_t pulses) {
   if (pulses < 0) return kBadParameter;
   auto lock = Lock();
   BoardState* board = FindBoard(State(), serial);
@@ -140,7 +138,8 @@ VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_PulseExternalClock(int32_t serial, int
   return kOk;
 }
 
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SetFifoCapacity(int32_t serial, int32_t samples) {
+extern "C" TARNIX_EXPORT int32_t TARNIX_WINAPI VELQSIM_SetFifoCapacity(int32_t serial,
+                                                                       int32_t samples) {
   if (samples < 1) return kBadParameter;
   auto lock = Lock();
   SimState& state = State();
@@ -151,8 +150,8 @@ VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SetFifoCapacity(int32_t serial, int32_
   return kOk;
 }
 
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_ForceOverrun(int32_t serial, int32_t which,
-                                                       int32_t value) {
+extern "C" TARNIX_EXPORT int32_t TARNIX_WINAPI VELQSIM_ForceOverrun(int32_t serial, int32_t which,
+                                                                    int32_t value) {
   auto lock = Lock();
   SimState& state = State();
   BoardState* board = FindBoard(state, serial);
@@ -168,8 +167,9 @@ VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_ForceOverrun(int32_t serial, int32_t w
   return kOk;
 }
 
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_FeedSamples(const int32_t* samples, int32_t count,
-                                                      int32_t delivered) {
+extern "C" TARNIX_EXPORT int32_t TARNIX_WINAPI VELQSIM_FeedSamples(const int32_t* samples,
+                                                                   int32_t count,
+                                                                   int32_t delivered) {
   if (count < 0) return kBadParameter;
   if (samples == nullptr && count > 0) return kNullPointer;
   auto lock = Lock();
@@ -180,10 +180,11 @@ VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_FeedSamples(const int32_t* samples, in
   return kOk;
 }
 
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SetSignal(int32_t serial, int32_t channel, int32_t kind,
-                                                    int32_t amplitudeMicrovolts,
-                                                    int32_t offsetMicrovolts,
-                                                    int32_t frequencyMillihertz) {
+extern "C" TARNIX_EXPORT int32_t TARNIX_WINAPI VELQSIM_SetSignal(int32_t serial, int32_t channel,
+                                                                 int32_t kind,
+                                                                 int32_t amplitudeMicrovolts,
+                                                                 int32_t offsetMicrovolts,
+                                                                 int32_t frequencyMillihertz) {
   if (kind < kVelqSimSine || kind > kVelqSimConstant || frequencyMillihertz < 0) {
     return kBadParameter;
   }
@@ -199,8 +200,9 @@ VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SetSignal(int32_t serial, int32_t chan
   return kOk;
 }
 
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SignalAt(int32_t serial, int32_t channel, double seconds,
-                                                   int32_t* microvolts) {
+extern "C" TARNIX_EXPORT int32_t TARNIX_WINAPI VELQSIM_SignalAt(int32_t serial, int32_t channel,
+                                                                double seconds,
+                                                                int32_t* microvolts) {
   if (microvolts == nullptr) return kNullPointer;
   auto lock = Lock();
   BoardState* board = FindBoard(State(), serial);
@@ -215,7 +217,7 @@ VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SignalAt(int32_t serial, int32_t chann
   return kOk;
 }
 
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_LastADConfig(VelqSimAdConfig* out) {
+extern "C" TARNIX_EXPORT int32_t TARNIX_WINAPI VELQSIM_LastADConfig(VelqSimAdConfig* out) {
   if (out == nullptr) return kNullPointer;
   auto lock = Lock();
   SimState& state = State();
@@ -223,8 +225,8 @@ VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_LastADConfig(VelqSimAdConfig* out) {
   return state.haveAdConfig ? kOk : kNotConfigured;
 }
 
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_LastADGetData(int32_t* serial, void** buffer,
-                                                        int32_t* countOnEntry) {
+extern "C" TARNIX_EXPORT int32_t TARNIX_WINAPI VELQSIM_LastADGetData(int32_t* serial, void** buffer,
+                                                                     int32_t* countOnEntry) {
   auto lock = Lock();
   SimState& state = State();
   if (serial != nullptr) *serial = state.haveGetData ? state.lastGetDataSerial : 0;
@@ -233,8 +235,8 @@ VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_LastADGetData(int32_t* serial, void** 
   return state.haveGetData ? kOk : kNotConfigured;
 }
 
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_AnalogOutput(int32_t serial, int32_t channel,
-                                                       int32_t* microvolts) {
+extern "C" TARNIX_EXPORT int32_t TARNIX_WINAPI VELQSIM_AnalogOutput(int32_t serial, int32_t channel,
+                                                                    int32_t* microvolts) {
   if (microvolts == nullptr) return kNullPointer;
   auto lock = Lock();
   BoardState* board = FindBoard(State(), serial);
@@ -246,12 +248,13 @@ VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_AnalogOutput(int32_t serial, int32_t c
   return kOk;
 }
 
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_CallCount() {
+extern "C" TARNIX_EXPORT int32_t TARNIX_WINAPI VELQSIM_CallCount() {
   auto lock = Lock();
   return static_cast<int32_t>(State().log.Count());
 }
 
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_CallLine(int32_t index, char* text, int32_t bytes) {
+extern "C" TARNIX_EXPORT int32_t TARNIX_WINAPI VELQSIM_CallLine(int32_t index, char* text,
+                                                                int32_t bytes) {
   auto lock = Lock();
   const std::string* line = index < 0 ? nullptr : State().log.Line(static_cast<size_t>(index));
   if (line == nullptr) {
@@ -261,7 +264,7 @@ VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_CallLine(int32_t index, char* text, in
   return CopyOut(text, bytes, *line);
 }
 
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_ClearLog() {
+extern "C" TARNIX_EXPORT int32_t TARNIX_WINAPI VELQSIM_ClearLog() {
   auto lock = Lock();
   State().log.Clear();
   return kOk;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "abi/resource_ids.h"
 #include "commands.h"
 #include "module_observer.h"
 
@@ -40,18 +41,18 @@ void PrintList(const SetupView& view, int id, const char* title) {
 void PrintSetupView(const SetupView& v) {
   auto edit = [&](int id) { return v.edits.count(id) != 0 ? v.edits.at(id).c_str() : ""; };
   std::printf("VELQ HW setup\n");
-  std::printf("  %-16s %s\n", "API version", edit(kSetupApiVersion));
-  std::printf("  %-16s %s\n", "Operating system", edit(kSetupOperatingSystem));
-  std::printf("  %-16s %s\n", "Boards installed", edit(kSetupBoardCount));
-  PrintList(v, kSetupBoardList, "Board");
-  std::printf("  %-16s %s\n", "Board name", edit(kSetupBoardName));
-  std::printf("  %-16s %s\n", "Board type", edit(kSetupBoardType));
-  std::printf("  %-16s %s\n", "Manufactured on", edit(kSetupMadeOn));
-  std::printf("  %-16s %s\n", "Revision", edit(kSetupRevision));
-  PrintList(v, kSetupClockList, "Clock source");
-  PrintList(v, kSetupRangeList, "A/D range");
-  PrintList(v, kSetupGainList, "A/D gain (mV)");
-  PrintList(v, kSetupModeList, "A/D mode");
+  std::printf("  %-16s %s\n", "API version", edit(IDC_API_VERSION));
+  std::printf("  %-16s %s\n", "Operating system", edit(IDC_OPERATING_SYSTEM));
+  std::printf("  %-16s %s\n", "Boards installed", edit(IDC_BOARD_COUNT));
+  PrintList(v, IDC_BOARD_LIST, "Board");
+  std::printf("  %-16s %s\n", "Board name", edit(IDC_BOARD_NAME));
+  std::printf("  %-16s %s\n", "Board type", edit(IDC_BOARD_TYPE));
+  std::printf("  %-16s %s\n", "Manufactured on", edit(IDC_BOARD_DATE));
+  std::printf("  %-16s %s\n", "Revision", edit(IDC_BOARD_REVISION));
+  PrintList(v, IDC_CLOCK_LIST, "Clock source");
+  PrintList(v, IDC_RANGE_LIST, "A/D range");
+  PrintList(v, IDC_GAIN_LIST, "A/D gain (mV)");
+  PrintList(v, IDC_MODE_LIST, "A/D mode");
 }
 
 int RunSetup(const GlobalOptions& globals, const SetupOptions& o) {

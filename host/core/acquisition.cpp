@@ -2,18 +2,19 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
+#include "abi/meas_info.h"
 #include "channel_list.h"
 #include "os.h"
 
 namespace host {
 namespace {
 
-constexpr size_t kStateWordOffset = 0;     // MeasInfoEx: 0x10000 while measuring
-constexpr size_t kFillPercentOffset = 20;  // MeasInfoEx: fill percentage
-constexpr int32_t kMeasuring = 0x10000;
+constexpr size_t kStateWordOffset = offsetof(tarnix::MeasInfoEx, stateWord);
+constexpr size_t kFillPercentOffset = offsetof(tarnix::MeasInfoEx, fillPercent);
 
 template <typename T>
 T ReadInfo(const void* info, size_t offset) {
@@ -39,7 +40,7 @@ uint32_t ReportedFillPercent(const DriverApi& api) {
 }
 
 bool ModuleMeasuring(const DriverApi& api) {
-  return ReadInfo<int32_t>(api.GetMeasInfoEx(), kStateWordOffset) == kMeasuring;
+  return ReadInfo<int32_t>(api.GetMeasInfoEx(), kStateWordOffset) == tarnix::kMeasInfoMeasuring;
 }
 
 int32_t DefaultBufferSize(const AcquireSettings& s) {
@@ -127,7 +128,7 @@ AcquireOutcome RunAcquisition(Session& session, const AcquireSettings& s, Progre
                             ? static_cast<double>(progress.blocks) / *s.blocks
                             : static_cast<double>(static_cast<size_t>(outcome.samples) / channels) /
                                   std::max(scansWanted, 1.0);
-    if (ReadInfo<int32_t>(api.GetMeasInfoEx(), kStateWordOffset) != kMeasuring) {
+    if (ReadInfo<int32_t>(api.GetMeasInfoEx(), kStateWordOffset) != tarnix::kMeasInfoMeasuring) {
       // The module stopped the measurement itself: an overrun.
       ++progress.overruns;
       outcome.overrun = true;

@@ -7,13 +7,13 @@
 namespace host {
 namespace {
 
-constexpr int32_t kMicrovoltsPerCode = 305;
-constexpr int32_t kMicrovoltsAtZero = -9994240;
+constexpr double kMicrovoltsPerCode = tarnix::abi::kAnalogOutputMicrovoltsPerCode;
+constexpr double kMicrovoltsAtZero = -kMicrovoltsPerCode * tarnix::abi::kAnalogOutputZeroVoltsCode;
 
 }  // namespace
 
 double AnalogOutputVolts(int32_t code) {
-  return (kMicrovoltsPerCode * static_cast<double>(code) + kMicrovoltsAtZero) / 1e6;
+  return (kMicrovoltsPerCode * code + kMicrovoltsAtZero) / 1e6;
 }
 
 bool AnalogOutputCode(double volts, int32_t* code) {

@@ -2,7 +2,7 @@
 // it filled at initialisation (or after the setup dialog or a worksheet).
 #pragma once
 
-#include "core/device_record.h"
+#include "abi/device_record.h"
 
 namespace host {
 

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "abi/velqsim.h"
+
 namespace host {
 namespace {
 
@@ -87,9 +89,11 @@ int Session::Open(const GlobalOptions& options) {
 // The simulated board library takes a profile and a clock mode through its
 // own control entries; the real library has neither.
 int Session::ApplyBoardOptions(const GlobalOptions& options) {
-  using LoadProfileFn = int32_t(TARNIX_WINAPI*)(const char*);
-  using LastErrorFn = int32_t(TARNIX_WINAPI*)(char*, int32_t);
-  using SetClockFn = int32_t(TARNIX_WINAPI*)(int32_t);
+  // The types come from the controls' declarations; the host links none of
+  // them and finds them in the loaded library by name.
+  using LoadProfileFn = decltype(&VELQSIM_LoadProfile);
+  using LastErrorFn = decltype(&VELQSIM_LastError);
+  using SetClockFn = decltype(&VELQSIM_SetClock);
   if (!options.boardConfig.empty()) {
     auto load = BoardFunction<LoadProfileFn>("VELQSIM_LoadProfile");
     if (load == nullptr) {
@@ -114,7 +118,9 @@ int Session::ApplyBoardOptions(const GlobalOptions& options) {
       std::fprintf(stderr, "error: the board library has no simulated clock\n");
       return kExitUsage;
     }
-    int mode = options.simClock == "virtual" ? 1 : options.simClock == "unthrottled" ? 2 : 0;
+    VelqSimClock mode = options.simClock == "virtual"       ? kVelqSimVirtual
+                        : options.simClock == "unthrottled" ? kVelqSimUnthrottled
+                                                            : kVelqSimRealTime;
     setClock(mode);
   }
   return kExitOk;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/device_record.h"
+#include "abi/device_record.h"
 #include "driver_api.h"
 #include "module_observer.h"
 #include "os.h"

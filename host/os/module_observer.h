@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "abi/resource_ids.h"
 #include "os.h"
 
 namespace host {
@@ -26,21 +27,13 @@ struct ObserverOptions {
   TraceSink trace;  // receives each trace text as it comes; empty = drop them
 };
 
-// Setup dialog controls the host reads and steers (the dialog's own ids).
-enum SetupControl : int {
-  kSetupApiVersion = 1000,
-  kSetupOperatingSystem = 1001,
-  kSetupBoardCount = 1002,
-  kSetupBoardList = 1005,
-  kSetupBoardName = 1007,
-  kSetupBoardType = 1008,
-  kSetupMadeOn = 1009,
-  kSetupRevision = 1010,
-  kSetupClockList = 1013,
-  kSetupRangeList = 1014,
-  kSetupGainList = 1015,
-  kSetupModeList = 1016,
-};
+// The setup dialog's controls the host reads (ids from abi/resource_ids.h):
+// its text fields, and its lists.
+inline constexpr int kSetupEditControls[] = {
+    IDC_API_VERSION, IDC_OPERATING_SYSTEM, IDC_BOARD_COUNT,   IDC_BOARD_NAME,
+    IDC_BOARD_TYPE,  IDC_BOARD_DATE,       IDC_BOARD_REVISION};
+inline constexpr int kSetupListControls[] = {IDC_BOARD_LIST, IDC_CLOCK_LIST, IDC_RANGE_LIST,
+                                             IDC_GAIN_LIST, IDC_MODE_LIST};
 
 // What the simulated user does in the setup dialog: pick positions in the
 // lists (unset = leave as shown), then press OK or Cancel.

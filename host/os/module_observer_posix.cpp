@@ -10,8 +10,8 @@
 #include <mutex>
 #include <string>
 
+#include "abi/portable_control.h"
 #include "module_observer.h"
-#include "platform/portable/portable_control.h"
 
 namespace host {
 namespace {
@@ -54,8 +54,8 @@ bool* g_aboutSeen = nullptr;
 std::FILE* g_loadCapture = nullptr;
 int g_savedStderr = -1;
 
-constexpr int kSetupTemplate = 101;
-constexpr int kAboutTemplate = 103;
+constexpr int kSetupTemplate = IDD_SETUP;
+constexpr int kAboutTemplate = IDD_ABOUT;
 
 template <typename Fn>
 void Resolve(const LoadedLibrary& module, const char* name, Fn* out) {
@@ -85,12 +85,10 @@ void ReadSetupSnapshot(SetupView* view) {
     return;
   }
   view->seen = true;
-  for (int id : {kSetupApiVersion, kSetupOperatingSystem, kSetupBoardCount, kSetupBoardName,
-                 kSetupBoardType, kSetupMadeOn, kSetupRevision}) {
+  for (int id : kSetupEditControls) {
     view->edits[id] = ControlText(id);
   }
-  for (int id :
-       {kSetupBoardList, kSetupClockList, kSetupRangeList, kSetupGainList, kSetupModeList}) {
+  for (int id : kSetupListControls) {
     std::vector<std::string> entries;
     int count = g_hooks.comboCount != nullptr ? g_hooks.comboCount(id) : -1;
     for (int i = 0; i < count; ++i) {
@@ -187,10 +185,10 @@ void ScriptSetupDialog(const SetupChoice& choice, SetupView* view) {
   };
   // The board is picked as a click does it (the dialog reacts at once); the
   // settings are only selected, as the dialog reads them on OK.
-  add("pick", kSetupBoardList, choice.board);
-  add("select", kSetupClockList, choice.clock);
-  add("select", kSetupRangeList, choice.range);
-  add("select", kSetupGainList, choice.gain);
+  add("pick", IDC_BOARD_LIST, choice.board);
+  add("select", IDC_CLOCK_LIST, choice.clock);
+  add("select", IDC_RANGE_LIST, choice.range);
+  add("select", IDC_GAIN_LIST, choice.gain);
   actions += choice.cancel ? "cancel" : "ok";
   if (g_hooks.scriptDialog(kSetupTemplate, actions.c_str()) < 0) {
     view->note = "the dialog script was refused: " + actions;

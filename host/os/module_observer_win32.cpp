@@ -60,12 +60,10 @@ std::string ItemText(HWND dialog, int id) {
 
 void ReadSetup(HWND dialog, SetupView* view) {
   view->seen = true;
-  for (int id : {kSetupApiVersion, kSetupOperatingSystem, kSetupBoardCount, kSetupBoardName,
-                 kSetupBoardType, kSetupMadeOn, kSetupRevision}) {
+  for (int id : kSetupEditControls) {
     view->edits[id] = ItemText(dialog, id);
   }
-  for (int id :
-       {kSetupBoardList, kSetupClockList, kSetupRangeList, kSetupGainList, kSetupModeList}) {
+  for (int id : kSetupListControls) {
     std::vector<std::string> entries;
     LRESULT count = SendDlgItemMessageA(dialog, id, CB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
@@ -85,13 +83,13 @@ void ReadSetup(HWND dialog, SetupView* view) {
 // then the settings selected, then OK or Cancel.
 void DriveSetup(HWND dialog, const SetupChoice& choice, SetupView* view) {
   if (choice.board) {
-    SendDlgItemMessageA(dialog, kSetupBoardList, CB_SETCURSEL, *choice.board, 0);
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(kSetupBoardList, CBN_SELENDOK),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, kSetupBoardList)));
+    SendDlgItemMessageA(dialog, IDC_BOARD_LIST, CB_SETCURSEL, *choice.board, 0);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_BOARD_LIST, CBN_SELENDOK),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_BOARD_LIST)));
   }
-  if (choice.clock) SendDlgItemMessageA(dialog, kSetupClockList, CB_SETCURSEL, *choice.clock, 0);
-  if (choice.range) SendDlgItemMessageA(dialog, kSetupRangeList, CB_SETCURSEL, *choice.range, 0);
-  if (choice.gain) SendDlgItemMessageA(dialog, kSetupGainList, CB_SETCURSEL, *choice.gain, 0);
+  if (choice.clock) SendDlgItemMessageA(dialog, IDC_CLOCK_LIST, CB_SETCURSEL, *choice.clock, 0);
+  if (choice.range) SendDlgItemMessageA(dialog, IDC_RANGE_LIST, CB_SETCURSEL, *choice.range, 0);
+  if (choice.gain) SendDlgItemMessageA(dialog, IDC_GAIN_LIST, CB_SETCURSEL, *choice.gain, 0);
   ReadSetup(dialog, view);
   PostMessageA(dialog, WM_COMMAND, choice.cancel ? IDCANCEL : IDOK, 0);
 }

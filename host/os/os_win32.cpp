@@ -1,8 +1,9 @@
 // Windows side of os.h: LoadLibrary and friends.
 #include <io.h>
 // Before windows.h, which would otherwise bring in the old winsock.h.
-#include <windows.h>
 #include <winsock2.h>
+// Only after winsock2.h (its own line, so that sorting keeps the order).
+#include <windows.h>
 
 #include <atomic>
 #include <cstdio>

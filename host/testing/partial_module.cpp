@@ -3,7 +3,7 @@
 // anything.
 #include <cstdint>
 
-#include "platform/calling.h"
+#include "abi/calling.h"
 
 #define PARTIAL_ENTRY extern "C" TARNIX_EXPORT int32_t TARNIX_WINAPI
 

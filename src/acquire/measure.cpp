@@ -2,8 +2,9 @@
 // that the buffer and transfer routines read.
 #include "acquire/measure.h"
 
+#include "abi/board_api.h"
+#include "abi/meas_info.h"
 #include "acquire/float_to_int.h"
-#include "core/board_api.h"
 #include "core/driver_state.h"
 #include "core/messages.h"
 #include "core/trace.h"
@@ -13,7 +14,6 @@ namespace tarnix {
 
 namespace {
 
-constexpr int32_t kStateMeasuring = 0x10000;
 constexpr uint32_t kMinBlockSize = 2;
 constexpr uint32_t kMaxBlockSize = 0xFFFF;
 constexpr int kModeBurst = 1;
@@ -103,7 +103,7 @@ int32_t StartMeas() {
   const RecordRef record = Record();
   if (!record.valid()) return 0;
   g_state.busy = 1;
-  g_state.stateWord = kStateMeasuring;
+  g_state.stateWord = kMeasInfoMeasuring;
   if (record.get<uint16_t>(TARNIX_RECORD(adChannelMask)) == 0) return 1;
   return StartAD();
 }

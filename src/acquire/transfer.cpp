@@ -5,9 +5,9 @@
 
 #include <algorithm>
 
+#include "abi/board_api.h"
 #include "acquire/convert.h"
 #include "acquire/measure.h"
-#include "core/board_api.h"
 #include "core/driver_state.h"
 #include "core/messages.h"
 #include "core/trace.h"

@@ -3,16 +3,9 @@
 
 #include <cstdint>
 
-namespace tarnix {
+#include "abi/meas_info.h"
 
-// The status record whose address DRV_GetMeasInfoEx hands out.
-struct MeasInfoEx {
-  int32_t stateWord;        // 0: 0x10000 while measuring
-  uint32_t reserved4[4];    // 4..19: always 0
-  uint32_t fillPercent;     // 20: samples waiting x 100 / saved buffer size
-  uint32_t reserved24[10];  // 24..63: always 0
-};
-static_assert(sizeof(MeasInfoEx) == 64);
+namespace tarnix {
 
 int32_t GetInputBufStatus();
 int16_t* GetInputBuf();

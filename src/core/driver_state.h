@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "core/device_record.h"
+#include "abi/device_record.h"
 #include "platform/platform.h"
 
 namespace tarnix {

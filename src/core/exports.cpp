@@ -1,7 +1,8 @@
-// The export table: thin entry points that hand each call to the subsystem
-// that owns it.
-#include "core/exports.h"
-
+// The export table's routines: thin entry points that hand each call to the
+// subsystem that owns it. Names that share a routine are made from the table
+// (abi/driver_entries.h): natively as aliases here, for the DLL in the .def
+// file the build writes.
+#include "abi/driver_exports.h"
 #include "acquire/buffers.h"
 #include "acquire/measure.h"
 #include "acquire/transfer.h"
@@ -61,17 +62,9 @@ int32_t TARNIX_WINAPI DRV_SaveWorksheet(const char* name) { return tarnix::SaveW
 
 }  // extern "C"
 
-TARNIX_EXPORT_ALIAS(int32_t, DRV_SetAnalogOutputBufferMode, (int32_t, int32_t, int32_t),
-                    DRV_SetScanList)
-TARNIX_EXPORT_ALIAS(int32_t, DRV_SetCounterOutputBufferMode, (int32_t, int32_t, int32_t),
-                    DRV_SetScanList)
-TARNIX_EXPORT_ALIAS(int32_t, DRV_SetDigitalOutputBufferMode, (int32_t, int32_t, int32_t),
-                    DRV_SetScanList)
-TARNIX_EXPORT_ALIAS(int32_t, DRV_AdvanceCounterOutputBuf, (), DRV_AdvanceAnalogOutputBuf)
-TARNIX_EXPORT_ALIAS(int32_t, DRV_AdvanceDigitalOutputBuf, (), DRV_AdvanceAnalogOutputBuf)
-TARNIX_EXPORT_ALIAS(int32_t, DRV_GetAnalogOutputStatus, (), DRV_AdvanceAnalogOutputBuf)
-TARNIX_EXPORT_ALIAS(int32_t, DRV_GetCounterOutputBuf, (), DRV_GetAnalogOutputBuf)
-TARNIX_EXPORT_ALIAS(int32_t, DRV_GetCounterOutputStatus, (), DRV_GetAnalogOutputBuf)
-TARNIX_EXPORT_ALIAS(int32_t, DRV_GetDigitalOutputBuf, (), DRV_GetAnalogOutputBuf)
-TARNIX_EXPORT_ALIAS(int32_t, DRV_GetDigitalOutputStatus, (), DRV_GetAnalogOutputBuf)
-TARNIX_EXPORT_ALIAS(int32_t, DRV_GetHardwareDescription, (), DRV_GetAnalogOutputBuf)
+#define TARNIX_NO_ALIAS(...)
+#define TARNIX_ALIAS(name, result, params, bytes, routine) \
+  TARNIX_EXPORT_ALIAS(result, DRV_##name, params, DRV_##routine)
+TARNIX_DRIVER_ENTRIES(TARNIX_NO_ALIAS, TARNIX_ALIAS)
+#undef TARNIX_NO_ALIAS
+#undef TARNIX_ALIAS

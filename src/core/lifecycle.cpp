@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "abi/board_api.h"
 #include "acquire/buffers.h"
-#include "core/board_api.h"
 #include "core/driver_state.h"
 #include "core/messages.h"
 #include "core/trace.h"

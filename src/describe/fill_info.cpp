@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/board_api.h"
+#include "abi/board_api.h"
 #include "core/driver_state.h"
 #include "core/trace.h"
 #include "describe/record_tables.h"

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/device_record.h"
+#include "abi/device_record.h"
 
 namespace tarnix {
 

@@ -3,7 +3,8 @@
 // not check for a selected board: the library's answer for serial 0 decides.
 #include "io/single_point.h"
 
-#include "core/board_api.h"
+#include "abi/analog_output_code.h"
+#include "abi/board_api.h"
 #include "core/driver_state.h"
 
 namespace tarnix {
@@ -38,10 +39,14 @@ int32_t ReportRead(int32_t status, int32_t value) {
 }  // namespace
 
 int32_t CodeToMicrovolts(int32_t code) {
-  // Offset-binary 16-bit code to microvolts: 305 uV per step, 32768 = 0 V.
-  // Computed in unsigned 32 bits so codes outside 0..65535 wrap as the
-  // board's 32-bit arithmetic does instead of overflowing.
-  uint32_t microvolts = 305u * static_cast<uint32_t>(code) - 9994240u;
+  // Offset-binary 16-bit code to microvolts: 305 uV per step, 32768 = 0 V
+  // (305 * 32768 = 9994240 uV below zero at code 0). Computed in unsigned 32
+  // bits so codes outside 0..65535 wrap as the board's 32-bit arithmetic
+  // does instead of overflowing.
+  constexpr uint32_t kPerCode = abi::kAnalogOutputMicrovoltsPerCode;
+  constexpr uint32_t kBelowZero = kPerCode * abi::kAnalogOutputZeroVoltsCode;
+  static_assert(kBelowZero == 9994240u);
+  uint32_t microvolts = kPerCode * static_cast<uint32_t>(code) - kBelowZero;
   return static_cast<int32_t>(microvolts);
 }
 

@@ -12,7 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/calling.h"
+#include "abi/calling.h"
 
 namespace tarnix::platform {
 

@@ -2,7 +2,7 @@
 // "Board Information" group.
 #include <cstdio>
 
-#include "core/board_api.h"
+#include "abi/board_api.h"
 #include "core/driver_state.h"
 #include "platform/platform.h"
 #include "ui/resources.h"

@@ -1,32 +1,15 @@
-/* Resource ids and every text of the module's resources.
+/* Every text of the module's resources, with their ids.
  *
  * Included by the resource script (tarnix.rc, compiled with windres) and by
- * the portable backend's built-in string table, so each text exists once.
- * Plain preprocessor definitions only: the resource compiler reads this too.
+ * the portable string table and dialog templates beside it, so each text
+ * exists once. Plain preprocessor definitions only: the resource compiler
+ * reads this too.
  */
 #ifndef TARNIX_UI_RESOURCES_H
 #define TARNIX_UI_RESOURCES_H
 
+#include "abi/resource_ids.h"
 #include "tarnix_version.h"
-
-/* String table. */
-#define IDS_DRIVER_NAME 1
-#define IDS_WRONG_HOST_VERSION 2
-#define IDS_WRONG_API_VERSION 3
-#define IDS_NO_BOARDS 4
-#define IDS_HELP_FILE 5
-#define IDS_BUFFER_SIZE_FIXED 6
-#define IDS_OVERRUN 7
-#define IDS_AD_BUSY 8
-#define IDS_NOT_SUPPORTED 9
-#define IDS_WRONG_RATE 10
-#define IDS_NO_CHANNEL 11
-#define IDS_WRONG_BLOCK_SIZE 12
-#define IDS_UNKNOWN_ERROR 13
-#define IDS_RATE_CHANGED 14
-#define IDS_CHANNELS_CHANGED 15
-#define IDS_FIRST 1
-#define IDS_LAST 15
 
 #define STR_DRIVER_NAME "VELQ Sorvik Interface"
 #define STR_WRONG_HOST_VERSION "Wrong Sorvik Version"
@@ -44,31 +27,7 @@
 #define STR_RATE_CHANGED "Frequency had to be changed"
 #define STR_CHANNELS_CHANGED "Channel list had to be changed"
 
-/* Dialog templates and the splash picture. */
-#define IDD_SETUP 101
-#define IDD_ABOUT 103
-#define IDD_SPLASH 104
-#define IDB_SPLASH 105
-
-/* Controls without an id. */
-#ifndef IDC_STATIC
-#define IDC_STATIC (-1)
-#endif
-
-/* Setup dialog (template 101): controls and texts. */
-#define IDC_API_VERSION 1000
-#define IDC_OPERATING_SYSTEM 1001
-#define IDC_BOARD_COUNT 1002
-#define IDC_BOARD_LIST 1005
-#define IDC_BOARD_NAME 1007
-#define IDC_BOARD_TYPE 1008
-#define IDC_BOARD_DATE 1009
-#define IDC_BOARD_REVISION 1010
-#define IDC_CLOCK_LIST 1013
-#define IDC_RANGE_LIST 1014
-#define IDC_GAIN_LIST 1015
-#define IDC_MODE_LIST 1016
-
+/* Setup dialog (template 101). */
 #define STR_SETUP_CAPTION "VELQ HW setup"
 #define STR_DIALOG_FONT "MS Sans Serif"
 #define STR_OK "OK"

@@ -5,7 +5,7 @@
 // setting that is no position in the new list leaves the list unselected.
 #include <cstdio>
 
-#include "core/board_api.h"
+#include "abi/board_api.h"
 #include "core/driver_state.h"
 #include "core/trace.h"
 #include "platform/platform.h"

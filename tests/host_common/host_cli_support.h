@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "core/board_api.h"
+#include "abi/board_api.h"
+#include "abi/velqsim.h"
 #include "host_common/host_runner.h"
-#include "velqsim.h"
 
 namespace hosttest {
 

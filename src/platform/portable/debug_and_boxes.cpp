@@ -2,9 +2,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "abi/portable_control.h"
 #include "platform/platform.h"
-#include "platform/portable/portable_control.h"
-#include "ui/resources.h"
+#include "platform/portable/string_table.h"
 
 namespace {
 
@@ -15,29 +15,6 @@ bool g_traceToStderr = true;
 TarnixMessageBoxHook g_boxHook = nullptr;
 void* g_boxContext = nullptr;
 bool g_boxToStderr = true;
-
-// The module's string table, from the same texts as the resource script.
-struct StringEntry {
-  unsigned id;
-  const char* text;
-};
-constexpr StringEntry kStrings[] = {
-    {IDS_DRIVER_NAME, STR_DRIVER_NAME},
-    {IDS_WRONG_HOST_VERSION, STR_WRONG_HOST_VERSION},
-    {IDS_WRONG_API_VERSION, STR_WRONG_API_VERSION},
-    {IDS_NO_BOARDS, STR_NO_BOARDS},
-    {IDS_HELP_FILE, STR_HELP_FILE},
-    {IDS_BUFFER_SIZE_FIXED, STR_BUFFER_SIZE_FIXED},
-    {IDS_OVERRUN, STR_OVERRUN},
-    {IDS_AD_BUSY, STR_AD_BUSY},
-    {IDS_NOT_SUPPORTED, STR_NOT_SUPPORTED},
-    {IDS_WRONG_RATE, STR_WRONG_RATE},
-    {IDS_NO_CHANNEL, STR_NO_CHANNEL},
-    {IDS_WRONG_BLOCK_SIZE, STR_WRONG_BLOCK_SIZE},
-    {IDS_UNKNOWN_ERROR, STR_UNKNOWN_ERROR},
-    {IDS_RATE_CHANGED, STR_RATE_CHANGED},
-    {IDS_CHANNELS_CHANGED, STR_CHANNELS_CHANGED},
-};
 
 }  // namespace
 
@@ -56,7 +33,7 @@ void ErrorBox(WindowHandle, const char* text, const char* caption) {
 
 int LoadText(ModuleHandle, unsigned id, char* buffer, int limit) {
   if (buffer == nullptr || limit <= 0) return 0;
-  for (const StringEntry& entry : kStrings) {
+  for (const portable::StringResource& entry : portable::ModuleStrings()) {
     if (entry.id != id) continue;
     int n = 0;
     while (n < limit - 1 && entry.text[n] != '\0') {

@@ -13,9 +13,10 @@
 #include <map>
 #include <thread>
 
+#include "abi/portable_control.h"
 #include "platform/platform.h"
 #include "platform/portable/dialog_engine.h"
-#include "platform/portable/portable_control.h"
+#include "platform/portable/faults.h"
 
 namespace tarnix::platform::portable {
 namespace {
@@ -151,7 +152,7 @@ WindowHandle ActiveWindow() {
 }
 
 intptr_t RunDialog(ModuleHandle, int templateId, WindowHandle, DialogProc proc) {
-  if (portable::ShouldFail("RunDialog") || proc == nullptr) return -1;
+  if (portable::ShouldFail(kTarnixFaultRunDialog) || proc == nullptr) return -1;
   const portable::DialogTemplate* tmpl = portable::FindDialogTemplate(templateId);
   if (tmpl == nullptr) return -1;  // no such resource
 

@@ -11,8 +11,8 @@
 #include <deque>
 #include <string>
 
+#include "abi/portable_control.h"
 #include "platform/portable/dialog_engine.h"
-#include "platform/portable/portable_control.h"
 
 namespace tarnix::platform::portable {
 namespace {

@@ -1,6 +1,8 @@
 // The module's dialog templates as the portable backend knows them: the same
 // ids, kinds, texts, positions and sizes as the resource script, so that a
-// portable dialog has exactly the controls the real one has.
+// portable dialog has exactly the controls the real one has. The backend
+// declares what it needs here; the module defines the templates beside its
+// resource script.
 #pragma once
 
 #include <cstddef>
@@ -46,6 +48,27 @@ const DialogTemplate* FindDialogTemplate(int id);
 // Every template the module has, for tests that compare them with the script.
 std::span<const DialogTemplate> AllDialogTemplates();
 
-const char* ControlKindName(ControlKind kind);
+// The resource script's keyword for a kind of control.
+constexpr const char* ControlKindName(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::kDefaultButton:
+      return "DEFPUSHBUTTON";
+    case ControlKind::kButton:
+      return "PUSHBUTTON";
+    case ControlKind::kGroupBox:
+      return "GROUPBOX";
+    case ControlKind::kLeftText:
+      return "LTEXT";
+    case ControlKind::kCentredText:
+      return "CTEXT";
+    case ControlKind::kEdit:
+      return "EDITTEXT";
+    case ControlKind::kCombo:
+      return "COMBOBOX";
+    case ControlKind::kPicture:
+      return "PICTURE";
+  }
+  return "?";
+}
 
 }  // namespace tarnix::platform::portable

@@ -1,10 +1,10 @@
 // Fault injection for the portable backend: one named operation at a time can
 // be made to fail, so tests reach the module's recovery paths.
-#include <map>
-#include <mutex>
-#include <string>
+#include "platform/portable/faults.h"
 
-#include "platform/portable/portable_control.h"
+#include <cstring>
+#include <iterator>
+#include <mutex>
 
 namespace tarnix::platform::portable {
 namespace {
@@ -14,19 +14,22 @@ struct Fault {
   int count;  // failures left; negative = forever
 };
 
+constexpr const char* kFaultNames[] = {
+#define TARNIX_FAULT_NAME(name) #name,
+    TARNIX_PORTABLE_FAULTS(TARNIX_FAULT_NAME)
+#undef TARNIX_FAULT_NAME
+};
+static_assert(std::size(kFaultNames) == kTarnixFaultCount);
+
 std::mutex g_mutex;
-std::map<std::string, Fault>& Faults() {
-  static std::map<std::string, Fault> faults;
-  return faults;
-}
+Fault g_faults[kTarnixFaultCount];  // all {0, 0}: nothing fails
 
 }  // namespace
 
-bool ShouldFail(const char* operation) {
+bool ShouldFail(TarnixFault fault) {
+  if (fault < 0 || fault >= kTarnixFaultCount) return false;
   std::lock_guard<std::mutex> lock(g_mutex);
-  auto it = Faults().find(operation);
-  if (it == Faults().end()) return false;
-  Fault& f = it->second;
+  Fault& f = g_faults[fault];
   if (f.skip > 0) {
     --f.skip;
     return false;
@@ -36,15 +39,20 @@ bool ShouldFail(const char* operation) {
   return true;
 }
 
-}  // namespace tarnix::platform::portable
-
-extern "C" void TarnixPortable_FailOperation(const char* operation, int after, int count) {
-  if (operation == nullptr) return;
-  std::lock_guard<std::mutex> lock(tarnix::platform::portable::g_mutex);
-  tarnix::platform::portable::Faults()[operation] = {after < 0 ? 0 : after, count};
+extern "C" int TarnixPortable_FailOperation(const char* operation, int after, int count) {
+  if (operation == nullptr) return 0;
+  for (int fault = 0; fault < kTarnixFaultCount; ++fault) {
+    if (std::strcmp(kFaultNames[fault], operation) != 0) continue;
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_faults[fault] = {after < 0 ? 0 : after, count};
+    return 1;
+  }
+  return 0;
 }
 
 extern "C" void TarnixPortable_ClearFaults() {
-  std::lock_guard<std::mutex> lock(tarnix::platform::portable::g_mutex);
-  tarnix::platform::portable::Faults().clear();
+  std::lock_guard<std::mutex> lock(g_mutex);
+  for (auto& fault : g_faults) fault = {0, 0};
 }
+
+}  // namespace tarnix::platform::portable

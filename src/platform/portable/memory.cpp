@@ -4,8 +4,9 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "abi/portable_control.h"
 #include "platform/platform.h"
-#include "platform/portable/portable_control.h"
+#include "platform/portable/faults.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ std::unordered_map<const void*, uint32_t>& Blocks() {
 namespace tarnix::platform {
 
 void* GlobalAllocate(uint32_t bytes) {
-  if (portable::ShouldFail("GlobalAllocate")) return nullptr;
+  if (portable::ShouldFail(kTarnixFaultGlobalAllocate)) return nullptr;
   void* block = std::calloc(bytes == 0 ? 1 : bytes, 1);
   if (block == nullptr) return nullptr;
   std::lock_guard<std::mutex> lock(g_mutex);

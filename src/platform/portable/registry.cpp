@@ -5,8 +5,9 @@
 #include <cstring>
 #include <vector>
 
+#include "abi/portable_control.h"
 #include "platform/platform.h"
-#include "platform/portable/portable_control.h"
+#include "platform/portable/faults.h"
 #include "platform/portable/registry_store.h"
 
 namespace {
@@ -33,7 +34,8 @@ store::KeyId RootOf(Hive hive) {
 // A user without administrator rights: every change to the machine's hive
 // is refused, while its keys can still be read.
 bool MachineWriteRefused(Hive hive) {
-  return hive == Hive::kLocalMachine && tarnix::platform::portable::ShouldFail("MachineWrite");
+  return hive == Hive::kLocalMachine &&
+         tarnix::platform::portable::ShouldFail(kTarnixFaultMachineWrite);
 }
 
 }  // namespace
@@ -42,7 +44,7 @@ namespace tarnix::platform {
 
 long RegOpen(const char* path, uint32_t access, RegistryKey* key, Hive hive) {
   *key = nullptr;
-  if (portable::ShouldFail("RegOpen")) return kRegAccessDenied;
+  if (portable::ShouldFail(kTarnixFaultRegOpen)) return kRegAccessDenied;
   if ((access & (kKeySetValue | kKeyCreateSubKey)) != 0 && MachineWriteRefused(hive)) {
     return kRegAccessDenied;
   }
@@ -55,7 +57,7 @@ long RegOpen(const char* path, uint32_t access, RegistryKey* key, Hive hive) {
 
 long RegCreate(const char* path, uint32_t access, RegistryKey* key, Hive hive) {
   *key = nullptr;
-  if (portable::ShouldFail("RegCreate")) return kRegAccessDenied;
+  if (portable::ShouldFail(kTarnixFaultRegCreate)) return kRegAccessDenied;
   if (MachineWriteRefused(hive)) return kRegAccessDenied;
   store::KeyId id = 0;
   long status = store::CreateKey(RootOf(hive), path, &id);
@@ -65,7 +67,7 @@ long RegCreate(const char* path, uint32_t access, RegistryKey* key, Hive hive) {
 }
 
 long RegQuery(RegistryKey key, const char* name, uint32_t* type, void* data, uint32_t* size) {
-  if (portable::ShouldFail("RegQuery")) return kRegAccessDenied;
+  if (portable::ShouldFail(kTarnixFaultRegQuery)) return kRegAccessDenied;
   if (key == nullptr) return 6;  // ERROR_INVALID_HANDLE
   uint32_t storedType = 0;
   std::vector<uint8_t> bytes;
@@ -88,7 +90,7 @@ long RegQuery(RegistryKey key, const char* name, uint32_t* type, void* data, uin
 }
 
 long RegSet(RegistryKey key, const char* name, uint32_t type, const void* data, uint32_t size) {
-  if (portable::ShouldFail("RegSet")) return kRegAccessDenied;
+  if (portable::ShouldFail(kTarnixFaultRegSet)) return kRegAccessDenied;
   if (key == nullptr) return 6;  // ERROR_INVALID_HANDLE
   auto* open = static_cast<OpenKey*>(key);
   if ((open->access & kKeySetValue) == 0) return kRegAccessDenied;
@@ -99,7 +101,7 @@ long RegSet(RegistryKey key, const char* name, uint32_t type, const void* data, 
 void RegClose(RegistryKey key) { delete static_cast<OpenKey*>(key); }
 
 void* AllocateValueBuffer(uint32_t bytes) {
-  if (portable::ShouldFail("ValueBuffer")) return nullptr;
+  if (portable::ShouldFail(kTarnixFaultValueBuffer)) return nullptr;
   return std::malloc(bytes == 0 ? 1 : bytes);
 }
 

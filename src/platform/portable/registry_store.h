@@ -49,7 +49,7 @@ long ReadValue(KeyId key, const char* name, uint32_t* type, std::vector<uint8_t>
 // Creates or replaces a value (an existing value keeps its name's spelling).
 long WriteValue(KeyId key, const char* name, uint32_t type, const void* data, uint32_t size);
 
-// Test and tool controls (see portable_control.h).
+// Test and tool controls (see abi/portable_control.h).
 void UsePath(const char* path);
 void ForceReadOnly(bool readOnly);
 void UseScratch(bool scratch);

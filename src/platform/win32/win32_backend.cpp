@@ -1,7 +1,6 @@
 // Windows backend of the platform interface: the real API and nothing more.
 #include <windows.h>
 
-#include "core/process_entry.h"
 #include "platform/platform.h"
 
 namespace tarnix::platform {
@@ -130,8 +129,3 @@ void ReleaseValueBuffer(void* buffer) {
 }
 
 }  // namespace tarnix::platform
-
-// The library's entry routine.
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-  return tarnix::ProcessEntry(instance, reason);
-}

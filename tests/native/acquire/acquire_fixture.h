@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "core/board_api.h"
-#include "core/device_record.h"
+#include "abi/board_api.h"
+#include "abi/device_record.h"
+#include "abi/portable_control.h"
+#include "abi/velqsim.h"
 #include "core/driver_state.h"
 #include "platform/platform.h"
-#include "platform/portable/portable_control.h"
-#include "velqsim.h"
 
 namespace tarnix::testing {
 

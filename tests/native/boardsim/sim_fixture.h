@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "core/board_api.h"
-#include "velqsim.h"
+#include "abi/board_api.h"
+#include "abi/velqsim.h"
 
 namespace boardsim_test {
 

@@ -116,7 +116,7 @@ TEST_F(BuffersTest, RefusedWhileBusyKeepingBothBuffers) {
 TEST_F(BuffersTest, HostAllocationFailureLeavesNoBuffersAndBlockSizeInRecord) {
   Allocate(500);
   Set<int32_t>(TARNIX_RECORD(bufferSize), 4321);
-  TarnixPortable_FailOperation("GlobalAllocate", 0, 1);
+  ASSERT_EQ(TarnixPortable_FailOperation("GlobalAllocate", 0, 1), 1);
   EXPECT_EQ(tarnix::SetInputBufferSize(1000), 0);
   EXPECT_EQ(ErrorCode(), 6);
   EXPECT_EQ(RecordBufferSize(), 256);
@@ -132,9 +132,18 @@ TEST_F(BuffersTest, HostAllocationFailureLeavesNoBuffersAndBlockSizeInRecord) {
                 "TARNIX:DRV_SetInputBufferSize - Failed to allocate Buffer Memory\n"}));
 }
 
+TEST_F(BuffersTest, AMisspeltFaultIsRefusedAndArmsNothing) {
+  EXPECT_EQ(TarnixPortable_FailOperation("GlobalAlloc", 0, 1), 0);
+  EXPECT_EQ(TarnixPortable_FailOperation("globalallocate", 0, 1), 0);
+  EXPECT_EQ(TarnixPortable_FailOperation(nullptr, 0, 1), 0);
+  EXPECT_EQ(tarnix::SetInputBufferSize(1000), 1);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LiveBlocks(), 2);
+}
+
 TEST_F(BuffersTest, LocalAllocationFailureReleasesTheHostBufferAgain) {
   Set<int32_t>(TARNIX_RECORD(bufferSize), 4321);
-  TarnixPortable_FailOperation("GlobalAllocate", 1, 1);
+  ASSERT_EQ(TarnixPortable_FailOperation("GlobalAllocate", 1, 1), 1);
   EXPECT_EQ(tarnix::SetInputBufferSize(1000), 0);
   EXPECT_EQ(ErrorCode(), 6);
   EXPECT_EQ(RecordBufferSize(), 4321);
@@ -189,7 +198,7 @@ TEST_F(BuffersTest, NegativeOrOversizedRequestsAreRefusedBeforeAnyAllocation) {
   // The largest block size whose byte count still fits is not refused
   // up front; it fails (or not) in the allocator.
   Set<int32_t>(TARNIX_RECORD(blockSize), 0x3FFFFFFF);
-  TarnixPortable_FailOperation("GlobalAllocate", 1, 1);
+  ASSERT_EQ(TarnixPortable_FailOperation("GlobalAllocate", 1, 1), 1);
   EXPECT_EQ(tarnix::SetInputBufferSize(10), 0);
   EXPECT_EQ(TakeTraces().back(),
             "TARNIX:DRV_SetInputBufferSize - Failed to allocate Local Buffer Memory\n");

@@ -190,7 +190,7 @@ TEST_F(LifecycleTest, SecondInitialisationShowsTheSplashThenKeepsTheFirstRecord)
 }
 
 TEST_F(LifecycleTest, InitialisationGoesOnWhenTheSplashCannotBeShown) {
-  TarnixPortable_FailOperation("RunDialog", 0, 1);
+  ASSERT_EQ(TarnixPortable_FailOperation("RunDialog", 0, 1), 1);
   int32_t result = -1;
   EXPECT_EQ(InitAndMeasureSplash(record_.data(), &result), 0u);
   EXPECT_EQ(result, 1);

@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "abi/portable_control.h"
 #include "core/driver_state.h"
 #include "harness.h"
-#include "platform/portable/portable_control.h"
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv);
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size);

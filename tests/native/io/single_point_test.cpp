@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "core/board_api.h"
+#include "abi/board_api.h"
+#include "abi/driver_exports.h"
+#include "abi/portable_control.h"
+#include "abi/velqsim.h"
 #include "core/driver_state.h"
-#include "core/exports.h"
-#include "platform/portable/portable_control.h"
-#include "velqsim.h"
 
 namespace tarnix {
 namespace {

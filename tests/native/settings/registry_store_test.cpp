@@ -257,7 +257,7 @@ TEST_F(RegistryStoreTest, HivesAreSeparateAndOnlyTheMachineHiveCanBeLocked) {
                               Hive::kCurrentUser),
             platform::kRegNotFound);
 
-  TarnixPortable_FailOperation("MachineWrite", 0, -1);
+  ASSERT_EQ(TarnixPortable_FailOperation("MachineWrite", 0, -1), 1);
   EXPECT_EQ(platform::RegSet(machine, "V", platform::kRegDword, two, 4),
             platform::kRegAccessDenied);
   EXPECT_EQ(platform::RegCreate("Software\\Same", platform::kKeyAllAccess, &key),

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "abi/portable_control.h"
+#include "abi/velqsim.h"
 #include "core/driver_state.h"
 #include "platform/platform.h"
-#include "platform/portable/portable_control.h"
-#include "velqsim.h"
 
 namespace tarnix::testing {
 

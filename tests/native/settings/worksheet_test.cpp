@@ -149,7 +149,7 @@ TEST_F(WorksheetTest, ValueBufferThatCannotBeHadIsAFailedRead) {
   SetSettings(0, 0, 0, 0, 0);
   traces_.clear();
   // The second read's buffer fails once: only the clock source stays.
-  TarnixPortable_FailOperation("ValueBuffer", 1, 1);
+  ASSERT_EQ(TarnixPortable_FailOperation("ValueBuffer", 1, 1), 1);
   LoadWorksheet("buffered");
   EXPECT_EQ(Settings(), (std::vector<int32_t>{5, 0, 7, 8, 9}));
   ASSERT_GE(traces_.size(), 2u);
@@ -187,7 +187,7 @@ TEST_F(WorksheetTest, MachineHiveThatCannotBeWrittenStoresForTheCurrentUser) {
   SaveWorksheet("Lab");  // by an administrator, earlier
   SaveWorksheet("Shared");
 
-  TarnixPortable_FailOperation("MachineWrite", 0, -1);
+  ASSERT_EQ(TarnixPortable_FailOperation("MachineWrite", 0, -1), 1);
   SetSettings(424242, 1, -1, 2, -1);
   traces_.clear();
   EXPECT_EQ(SaveWorksheet("Lab"), 1);
@@ -238,7 +238,7 @@ TEST_F(WorksheetTest, MachineHiveThatCannotBeWrittenStoresForTheCurrentUser) {
 }
 
 TEST_F(WorksheetTest, FailedValueWriteGoesToTheCurrentUserAndTheRestToTheMachine) {
-  TarnixPortable_FailOperation("RegSet", 2, 1);  // the gain, in the machine's hive
+  ASSERT_EQ(TarnixPortable_FailOperation("RegSet", 2, 1), 1);  // the gain, in the machine's hive
   SetSettings(10, 1, 4, 0, 1);
   SaveWorksheet("partial");
   const std::string key = std::string(kWorksheetBase) + "partial";

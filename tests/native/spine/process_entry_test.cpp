@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "abi/portable_control.h"
+#include "abi/velqsim.h"
 #include "core/driver_state.h"
 #include "core/messages.h"
-#include "platform/portable/portable_control.h"
 #include "ui/resources.h"
-#include "velqsim.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/device_record.h"
+#include "abi/device_record.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/portable/portable_control.h"
+#include "abi/portable_control.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // and the about box.
 #include <algorithm>
 
-#include "core/exports.h"
+#include "abi/driver_exports.h"
 #include "ui/resources.h"
 #include "ui/setup_dialog.h"
 #include "ui_fixture.h"

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "abi/portable_control.h"
 #include "platform/platform.h"
-#include "platform/portable/portable_control.h"
 #include "ui/resources.h"
 #include "ui_fixture.h"
 
@@ -60,7 +60,7 @@ class EngineTest : public UiTest {
 TEST_F(EngineTest, UnknownTemplateFailsWithoutCallingTheProcedure) {
   EXPECT_EQ(Run(102, Stubborn), -1);
   EXPECT_TRUE(g_seen.empty());
-  TarnixPortable_FailOperation("RunDialog", 0, 1);
+  ASSERT_EQ(TarnixPortable_FailOperation("RunDialog", 0, 1), 1);
   EXPECT_EQ(Run(IDD_ABOUT, Stubborn), -1);
   TarnixPortable_ClearFaults();
 }

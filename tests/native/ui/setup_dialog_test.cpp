@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "core/exports.h"
+#include "abi/driver_exports.h"
 #include "ui/resources.h"
 #include "ui_fixture.h"
 

@@ -81,13 +81,16 @@ class ResourceScript {
                 {"IDCANCEL", "2"},
                 {"TARNIX_VERSION_LINE", "\"" TARNIX_VERSION_LINE "\""},
                 {"TARNIX_BUILD_LINE", "\"" TARNIX_BUILD_LINE "\""}};
-    std::istringstream header(SourceFile("src/ui/resources.h"));
-    for (std::string line; std::getline(header, line);) {
-      std::vector<std::string> w = Words(line);
-      if (w.size() >= 3 && w[0] == "#define") {
-        std::string value = w[2];
-        if (value == "(-1)") value = "-1";
-        defines_[w[1]] = value;
+    // The ids, then the texts.
+    for (const char* path : {"abi/resources/abi/resource_ids.h", "src/ui/resources.h"}) {
+      std::istringstream header(SourceFile(path));
+      for (std::string line; std::getline(header, line);) {
+        std::vector<std::string> w = Words(line);
+        if (w.size() >= 3 && w[0] == "#define") {
+          std::string value = w[2];
+          if (value == "(-1)") value = "-1";
+          defines_[w[1]] = value;
+        }
       }
     }
     std::istringstream script(SourceFile("src/ui/tarnix.rc"));

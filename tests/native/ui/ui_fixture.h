@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "core/device_record.h"
+#include "abi/device_record.h"
+#include "abi/portable_control.h"
+#include "abi/velqsim.h"
 #include "core/driver_state.h"
-#include "platform/portable/portable_control.h"
-#include "velqsim.h"
 
 namespace tarnix::test {
 

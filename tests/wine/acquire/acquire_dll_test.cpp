@@ -15,9 +15,9 @@
 #include <thread>
 #include <vector>
 
-#include "core/board_api.h"
-#include "core/device_record.h"
-#include "velqsim.h"
+#include "abi/board_api.h"
+#include "abi/device_record.h"
+#include "abi/velqsim.h"
 #include "wine/support/harness.h"
 
 namespace {

@@ -7,10 +7,10 @@
 #include <climits>
 #include <cstring>
 
-#include "core/board_api.h"
+#include "abi/board_api.h"
+#include "abi/velqsim.h"
 #include "global_memory_watch.h"
 #include "splash_watch.h"
-#include "velqsim.h"
 #include "wine/support/harness.h"
 
 namespace {

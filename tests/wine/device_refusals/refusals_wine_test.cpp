@@ -9,7 +9,7 @@
 #include <tuple>
 #include <vector>
 
-#include "velqsim.h"
+#include "abi/velqsim.h"
 #include "wine/device/splash_watch.h"
 #include "wine/support/harness.h"
 

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string>
 
-#include "core/board_api.h"
-#include "velqsim.h"
+#include "abi/board_api.h"
+#include "abi/velqsim.h"
 #include "wine/support/harness.h"
 
 namespace {

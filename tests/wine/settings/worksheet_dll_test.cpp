@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "core/board_api.h"
-#include "velqsim.h"
+#include "abi/board_api.h"
+#include "abi/velqsim.h"
 #include "wine/support/harness.h"
 
 namespace {

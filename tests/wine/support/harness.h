@@ -44,7 +44,7 @@
 #include <string>
 #include <vector>
 
-#include "core/device_record.h"
+#include "abi/device_record.h"
 
 namespace winetest {
 

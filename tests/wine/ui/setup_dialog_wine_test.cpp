@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "core/device_record.h"
+#include "abi/device_record.h"
+#include "abi/velqsim.h"
 #include "ui_harness.h"
-#include "velqsim.h"
 #include "wine/support/harness.h"
 
 namespace uiwine {

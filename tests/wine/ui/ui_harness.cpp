@@ -6,7 +6,7 @@
 #include <future>
 #include <stdexcept>
 
-#include "core/device_record.h"
+#include "abi/device_record.h"
 #include "wine/support/harness.h"
 
 namespace uiwine {

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/device_record.h"
+#include "abi/device_record.h"
 #include "wine/support/harness.h"
 
 namespace {

@@ -9,39 +9,47 @@
 
 #include <cstdint>
 
-#include "platform/calling.h"
+#include "abi/calling.h"
 
-#define VELQSIM_API extern "C" TARNIX_EXPORT
+// One function of the interface: VELQSIM_API(name, arguments, argument
+// bytes) declares VELQSIM_<name>, answering int32_t. Argument bytes are those
+// the callee removes from the 32-bit stack (the N of Name@N), checked here
+// against the arguments. The build expands these rows with a VELQSIM_API of
+// its own to write the library's .def file.
+#ifndef VELQSIM_API
+#define VELQSIM_API(name, params, bytes)                                     \
+  extern "C" TARNIX_EXPORT int32_t TARNIX_WINAPI VELQSIM_##name params;      \
+  static_assert(tarnix::abi::kStackArgumentBytes<int32_t params> == (bytes), \
+                "argument bytes of VELQSIM_" #name)
+#endif
 
 // ---- world
 // Back to the built-in default world: two boards, no overrides, no faults,
 // empty call log, real-time clock, no fed samples. Also what the library
 // starts with, unless VELQSIM_CONFIG names a profile file.
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_Reset();
+VELQSIM_API(Reset, (), 0);
 // Replaces the world with the boards described in a JSON profile file (or
 // text). On a malformed profile: answers a negative status, keeps the reason
 // ("line N: ...") for VELQSIM_LastError, and the library refuses to serve
 // (every VELQ_ call answers a negative status) until a good profile or Reset.
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_LoadProfile(const char* path);
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_LoadProfileText(const char* json);
+VELQSIM_API(LoadProfile, (const char* path), 4);
+VELQSIM_API(LoadProfileText, (const char* json), 4);
 // Copies the last profile error (empty when none) into text, terminated
 // within `bytes`.
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_LastError(char* text, int32_t bytes);
+VELQSIM_API(LastError, (char* text, int32_t bytes), 8);
 
 // ---- answers and faults
 // From now on VELQ_Query(serial, code, param) answers `value`; param -1
 // matches every parameter. Cleared by VELQSIM_ClearAnswers or Reset.
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SetAnswer(int32_t serial, int32_t code, int32_t param,
-                                                    int32_t value);
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_ClearAnswers();
+VELQSIM_API(SetAnswer, (int32_t serial, int32_t code, int32_t param, int32_t value), 16);
+VELQSIM_API(ClearAnswers, (), 0);
 // Makes the VELQ_ function named `function` (e.g. "VELQ_ADConfig") return
 // `status` without acting: for the next `times` calls, every call when times
 // is -1, no more when 0.
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_FailCall(const char* function, int32_t status,
-                                                   int32_t times);
+VELQSIM_API(FailCall, (const char* function, int32_t status, int32_t times), 12);
 // Sets the name VELQ_StrBoardName gives for `serial` (any length; the
 // library still terminates within 40 bytes).
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SetBoardName(int32_t serial, const char* name);
+VELQSIM_API(SetBoardName, (int32_t serial, const char* name), 8);
 
 // ---- analog input
 enum VelqSimClock : int32_t {
@@ -50,23 +58,21 @@ enum VelqSimClock : int32_t {
   kVelqSimUnthrottled = 2,  // every VELQ_ADGetData is served in full at once;
                             // the rest keeps the virtual time
 };
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SetClock(int32_t mode);
+VELQSIM_API(SetClock, (int32_t mode), 4);
 // Virtual clock: advances every running board's clock by `microseconds`.
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_AdvanceClock(int64_t microseconds);
+VELQSIM_API(AdvanceClock, (int64_t microseconds), 8);
 // External clock source (clock source 1): `pulses` samples accrue.
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_PulseExternalClock(int32_t serial, int32_t pulses);
+VELQSIM_API(PulseExternalClock, (int32_t serial, int32_t pulses), 8);
 // FIFO capacity in samples (default 1048576). Samples beyond it are lost and
 // the overrun indicators (queries 105 and 107) turn nonzero.
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SetFifoCapacity(int32_t serial, int32_t samples);
+VELQSIM_API(SetFifoCapacity, (int32_t serial, int32_t samples), 8);
 // Forces an overrun indicator: which = 105 or 107; value 0 clears it.
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_ForceOverrun(int32_t serial, int32_t which,
-                                                       int32_t value);
+VELQSIM_API(ForceOverrun, (int32_t serial, int32_t which, int32_t value), 12);
 // The next VELQ_ADGetData (any board) stores `count` of these samples and then
 // writes `delivered` through the count address (which may exceed what was
 // asked, to model a misbehaving library; the samples stored never exceed the
 // count asked for).
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_FeedSamples(const int32_t* samples, int32_t count,
-                                                      int32_t delivered);
+VELQSIM_API(FeedSamples, (const int32_t* samples, int32_t count, int32_t delivered), 12);
 // Signal generator of one input channel of a board.
 enum VelqSimSignal : int32_t {
   kVelqSimSine = 0,
@@ -75,15 +81,14 @@ enum VelqSimSignal : int32_t {
   kVelqSimNoise = 3,     // deterministic pseudo-random in +-amplitude
   kVelqSimConstant = 4,  // offset only
 };
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SetSignal(int32_t serial, int32_t channel, int32_t kind,
-                                                    int32_t amplitudeMicrovolts,
-                                                    int32_t offsetMicrovolts,
-                                                    int32_t frequencyMillihertz);
+VELQSIM_API(SetSignal,
+            (int32_t serial, int32_t channel, int32_t kind, int32_t amplitudeMicrovolts,
+             int32_t offsetMicrovolts, int32_t frequencyMillihertz),
+            24);
 // The value (microvolts) the generator gives for `channel` at sample time
 // `seconds` since the scan started; what tests check received samples
 // against.
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_SignalAt(int32_t serial, int32_t channel, double seconds,
-                                                   int32_t* microvolts);
+VELQSIM_API(SignalAt, (int32_t serial, int32_t channel, double seconds, int32_t* microvolts), 20);
 
 // ---- last arguments
 struct VelqSimAdConfig {
@@ -96,15 +101,16 @@ struct VelqSimAdConfig {
   int32_t channels[32];  // first min(channelCount, 32) entries
   int32_t gainCodes[32];
 };
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_LastADConfig(VelqSimAdConfig* out);
+// (Unformatted: the formatter would take these pointers for products.)
+// clang-format off
+VELQSIM_API(LastADConfig, (VelqSimAdConfig* out), 4);
 // The arguments of the last VELQ_ADGetData: serial, buffer address and the
 // count found at the count address on entry (0 when that address was null).
 // Any output pointer may be null. Negative status before the first call.
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_LastADGetData(int32_t* serial, void** buffer,
-                                                        int32_t* countOnEntry);
+VELQSIM_API(LastADGetData, (int32_t* serial, void** buffer, int32_t* countOnEntry), 12);
+// clang-format on
 // The last VELQ_DAWrite value of an analog output (microvolts).
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_AnalogOutput(int32_t serial, int32_t channel,
-                                                       int32_t* microvolts);
+VELQSIM_API(AnalogOutput, (int32_t serial, int32_t channel, int32_t* microvolts), 12);
 
 // ---- call log
 // Every VELQ_ call is logged in order as one text line:
@@ -113,8 +119,8 @@ VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_AnalogOutput(int32_t serial, int32_t c
 // VELQ_ADGetData as its value on entry, e.g.
 //   VELQ_Query(1000000000, 1, 0) = 3
 //   VELQ_ADGetData(123456, ptr, 256) = 0
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_CallCount();
+VELQSIM_API(CallCount, (), 0);
 // Copies line `index` (0 = oldest) into text, terminated within `bytes`;
 // negative status when there is no such line.
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_CallLine(int32_t index, char* text, int32_t bytes);
-VELQSIM_API int32_t TARNIX_WINAPI VELQSIM_ClearLog();
+VELQSIM_API(CallLine, (int32_t index, char* text, int32_t bytes), 12);
+VELQSIM_API(ClearLog, (), 0);

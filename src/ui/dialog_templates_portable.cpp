@@ -1,7 +1,7 @@
-// The module's dialog templates for the portable dialog engine. Ids and texts
-// come from ui/resources.h, like the resource script's.
+// The module's dialog templates for the portable dialog engine (portable
+// build only; the DLL has the resource script). Ids and texts come from
+// ui/resources.h, like the resource script's.
 #include "platform/portable/dialog_templates.h"
-
 #include "ui/resources.h"
 
 namespace tarnix::platform::portable {
@@ -74,27 +74,5 @@ const DialogTemplate* FindDialogTemplate(int id) {
 }
 
 std::span<const DialogTemplate> AllDialogTemplates() { return kTemplates; }
-
-const char* ControlKindName(ControlKind kind) {
-  switch (kind) {
-    case K::kDefaultButton:
-      return "DEFPUSHBUTTON";
-    case K::kButton:
-      return "PUSHBUTTON";
-    case K::kGroupBox:
-      return "GROUPBOX";
-    case K::kLeftText:
-      return "LTEXT";
-    case K::kCentredText:
-      return "CTEXT";
-    case K::kEdit:
-      return "EDITTEXT";
-    case K::kCombo:
-      return "COMBOBOX";
-    case K::kPicture:
-      return "PICTURE";
-  }
-  return "?";
-}
 
 }  // namespace tarnix::platform::portable

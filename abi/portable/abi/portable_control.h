@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "platform/calling.h"
+#include "abi/calling.h"
 
 extern "C" {
 
@@ -95,15 +95,31 @@ TARNIX_EXPORT int TarnixPortable_DialogControlEnabled(int controlId);
 TARNIX_EXPORT int TarnixPortable_DialogDump(char* text, int bytes);
 
 // ---- fault injection
-// Makes the named operation fail: skip `after` successful calls, then fail
-// `count` calls (count < 0: every call from then on). Operations:
-// "GlobalAllocate", "RegOpen", "RegCreate", "RegQuery", "RegSet",
-// "ValueBuffer" (the heap buffer of a registry read), "RunDialog",
-// "MachineWrite" (each create, open for writing and value write in the
-// local-machine hive, as for a user without administrator rights; the
-// current user's hive stays writable).
-// TarnixPortable_ClearFaults() removes every fault.
-TARNIX_EXPORT void TarnixPortable_FailOperation(const char* operation, int after, int count);
+// The system operations that can be made to fail; each is named as its enum
+// value without the prefix ("GlobalAllocate", "RegOpen", ...):
+//   GlobalAllocate                        a global-memory allocation
+//   RegOpen, RegCreate, RegQuery, RegSet  the registry operations
+//   ValueBuffer                           the heap buffer of a registry read
+//   RunDialog                             creating a dialog
+//   MachineWrite                          each create, open for writing and
+//                                         value write in the local-machine
+//                                         hive, as for a user without
+//                                         administrator rights (the current
+//                                         user's hive stays writable)
+#define TARNIX_PORTABLE_FAULTS(X) \
+  X(GlobalAllocate)               \
+  X(RegOpen) X(RegCreate) X(RegQuery) X(RegSet) X(ValueBuffer) X(RunDialog) X(MachineWrite)
+enum TarnixFault : int {
+#define TARNIX_FAULT_ENUM(name) kTarnixFault##name,
+  TARNIX_PORTABLE_FAULTS(TARNIX_FAULT_ENUM) kTarnixFaultCount
+};
+#undef TARNIX_FAULT_ENUM
+// Makes the operation named `operation` fail: skip `after` successful calls,
+// then fail `count` calls (count < 0: every call from then on). Answers 1, or
+// 0 for a name that is no operation: then nothing is armed, so a misspelt
+// fault cannot pass unnoticed. TarnixPortable_ClearFaults() removes every
+// fault.
+TARNIX_EXPORT int TarnixPortable_FailOperation(const char* operation, int after, int count);
 TARNIX_EXPORT void TarnixPortable_ClearFaults();
 
 // ---- registry
@@ -127,10 +143,3 @@ TARNIX_EXPORT void TarnixPortable_SetRegistryScratch(int scratch);
 TARNIX_EXPORT int TarnixPortable_LiveBlocks();
 
 }  // extern "C"
-
-namespace tarnix::platform::portable {
-
-// True when the named operation is to fail now (consumes one call).
-bool ShouldFail(const char* operation);
-
-}  // namespace tarnix::platform::portable

@@ -1,4 +1,5 @@
-// The board access library (VLQAPI.dll / libvlqapi.so) as the module sees it.
+// The board access library (VLQAPI.dll / libvlqapi.so): what the module
+// calls and the simulated library implements.
 //
 // Every function answers a signed 32-bit value: VELQ_Query its answer, the
 // others a status where negative means failure. A board is named by its serial
@@ -7,34 +8,37 @@
 #pragma once
 
 #include <cstdint>
+#include <iterator>
+#include <string_view>
 
-#include "platform/calling.h"
+#include "abi/board_entries.h"
+#include "abi/calling.h"
 
 extern "C" {
 
-// Answer to one query code (table below) for a board or the library.
-int32_t TARNIX_WINAPI VELQ_Query(int32_t serial, int32_t code, int32_t param);
-// Board name as a terminated text into a buffer of kBoardNameBytes bytes.
-int32_t TARNIX_WINAPI VELQ_StrBoardName(int32_t serial, char* text);
-// Message text for a library status into a buffer of kErrorTextBytes bytes.
-int32_t TARNIX_WINAPI VELQ_StrError(int32_t status, char* text);
-// Configures the analog-input scan. reserved is always 0.
-int32_t TARNIX_WINAPI VELQ_ADConfig(int32_t serial, int32_t* rate, int32_t clockSource,
-                                    int32_t mode, int32_t reserved, int32_t* channelList,
-                                    int32_t* gainCodes, int32_t channelCount);
-int32_t TARNIX_WINAPI VELQ_ADStart(int32_t serial);
-int32_t TARNIX_WINAPI VELQ_ADStop(int32_t serial);
-// Stores up to *count signed 32-bit microvolt samples at buffer and may store
-// the number delivered in *count. count may be unaligned (it points into the
-// packed host record); the library must access it bytewise.
-int32_t TARNIX_WINAPI VELQ_ADGetData(int32_t serial, int32_t* buffer, int32_t* count);
-int32_t TARNIX_WINAPI VELQ_DAWrite(int32_t serial, int32_t channel, int32_t microvolts);
-int32_t TARNIX_WINAPI VELQ_DioWrite(int32_t serial, int32_t port, int32_t value);
-int32_t TARNIX_WINAPI VELQ_CTWrite(int32_t serial, int32_t counter, int32_t value);
-int32_t TARNIX_WINAPI VELQ_DioRead(int32_t serial, int32_t port, int32_t* value);
-int32_t TARNIX_WINAPI VELQ_CTRead(int32_t serial, int32_t counter, int32_t* value);
+#define TARNIX_DECLARE_VELQ(name, params, bytes) \
+  TARNIX_EXPORT int32_t TARNIX_WINAPI VELQ_##name params;
+TARNIX_BOARD_FUNCTIONS(TARNIX_DECLARE_VELQ)
+#undef TARNIX_DECLARE_VELQ
 
 }  // extern "C"
+
+namespace tarnix::abi {
+
+#define TARNIX_CHECK_VELQ(name, params, bytes) \
+  static_assert(kStackArgumentBytes<int32_t params> == bytes, "argument bytes of VELQ_" #name);
+TARNIX_BOARD_FUNCTIONS(TARNIX_CHECK_VELQ)
+#undef TARNIX_CHECK_VELQ
+
+// Every function name, in table order.
+inline constexpr std::string_view kBoardFunctionNames[] = {
+#define TARNIX_NAME_VELQ(name, params, bytes) "VELQ_" #name,
+    TARNIX_BOARD_FUNCTIONS(TARNIX_NAME_VELQ)
+#undef TARNIX_NAME_VELQ
+};
+inline constexpr int kBoardFunctionCount = static_cast<int>(std::size(kBoardFunctionNames));
+
+}  // namespace tarnix::abi
 
 namespace tarnix::velq {
 

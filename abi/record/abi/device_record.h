@@ -1,5 +1,6 @@
-// The host's DeviceRecord: its byte layout, declared once, and the only way
-// the module reads and writes it.
+// The host's DeviceRecord: its byte layout, declared once, and the one way
+// the module (and the host exerciser, standing in for the host) read and
+// write it.
 //
 // The host owns the record; the module keeps its address. The layout is the
 // host's, packed and little-endian, with doubles and 32-bit fields at

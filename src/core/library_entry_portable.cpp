@@ -1,5 +1,7 @@
 // The shared object's load and unload run the module's entry routine, as the
-// system calls DllMain for the DLL. Part of libtarnix.so only.
+// system calls DllMain for the DLL (library_entry_win32.cpp). Part of
+// libtarnix.so only: the native tests link the driver without it and call
+// ProcessEntry themselves.
 #include <dlfcn.h>
 
 #include "core/process_entry.h"
