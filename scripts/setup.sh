@@ -23,63 +23,78 @@ dpkg -s libclang-rt-14-dev >/dev/null 2>&1 || need=1
 [ -x /usr/bin/qemu-i386-static ] || need=1
 [ -x /usr/lib/wine/wine64 ] || need=1
 
-SUDO=""
-[ "$(id -u)" -eq 0 ] || SUDO=sudo
-if [ -n "$need" ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  $SUDO dpkg --add-architecture i386
-  $SUDO apt-get update -q
-  $SUDO apt-get install -y -q --no-install-recommends \
+if [ "${TARNIX_SETUP_SUDO+set}" = set ]; then
+  SUDO=$TARNIX_SETUP_SUDO
+elif [ "$(id -u)" -eq 0 ]; then
+  SUDO=""
+else
+  SUDO=sudo
+fi
+here=$(cd "$(dirname "$0")" && pwd)
+if [ -n "$need" ] || [ -n "${TARNIX_SETUP_FORCE:-}" ]; then
+  $SUDO dpkg --add-architecture i386 ||
+    { echo "setup: dpkg could not add the i386 architecture, which 32-bit Wine needs" >&2; exit 1; }
+  sh "$here/apt-install.sh" \
     cmake make g++ clang libclang-rt-14-dev \
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 util-linux \
     wine wine32:i386 wine64 xvfb xauth imagemagick \
     libgtest-dev googletest libbenchmark-dev nlohmann-json3-dev libcli11-dev \
     libdivide-dev libsqlite3-dev sqlite3 ca-certificates qemu-user-static \
     librsvg2-bin libsndfile1-dev nsis dpkg-dev chromium \
-    lintian help2man fonts-wine
+    lintian help2man fonts-wine || exit 1
 fi
 # Node.js and npm for the live view's charting library and its browser test;
 # a Node.js that is already there (with its own npm) is kept.
 if ! command -v npm >/dev/null 2>&1; then
-  export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -q
-  $SUDO apt-get install -y -q --no-install-recommends nodejs npm
+  sh "$here/apt-install.sh" nodejs npm || exit 1
 fi
 root=$(cd "$(dirname "$0")/.." && pwd)
-# cpp-httplib, the live view's web server, as the one complete header of
-# Debian's source package: the binary package splits it into a header and a
-# library built for Linux only, and the Windows flavours need the whole.
-# dpkg-source (dpkg-dev) applies Debian's patches while unpacking; the copy
-# is kept only when every patch of the series was applied. Fetched once,
-# into build/third_party/cpp-httplib.
-httplib=$root/build/third_party/cpp-httplib
-if [ ! -f "$httplib/httplib.h" ]; then
-  if ! apt-cache showsrc cpp-httplib 2>/dev/null | grep -q '^Package: cpp-httplib$'; then
+# Debian's source package PACKAGE, unpacked with Debian's patches applied
+# (dpkg-source, from dpkg-dev, applies them while unpacking), into
+# build/third_party/PACKAGE; kept only when FILE is in it and every patch of
+# the series was applied. Fetched once: nothing is done when FILE is there.
+fetch_source() {
+  package=$1 file=$2
+  dest=$root/build/third_party/$package
+  [ -f "$dest/$file" ] && return 0
+  if ! apt-cache showsrc "$package" 2>/dev/null | grep -q "^Package: $package\$"; then
     # Debian's source packages: the same archive and suite, type deb-src.
     printf '%s\n' 'Types: deb-src' 'URIs: http://deb.debian.org/debian' 'Suites: bookworm' \
       'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' |
       $SUDO tee /etc/apt/sources.list.d/debian-src.sources >/dev/null
-    $SUDO apt-get update -q
+    sh "$here/apt-install.sh" --update-only
   fi
-  fetch=$root/build/third_party/cpp-httplib.fetch
+  fetch=$dest.fetch
   rm -rf "$fetch"
   mkdir -p "$fetch"
-  (cd "$fetch" && apt-get source -q cpp-httplib)
-  unpacked=$(find "$fetch" -mindepth 2 -maxdepth 2 -name httplib.h -path '*/cpp-httplib-*/*')
-  unpacked=${unpacked%/httplib.h}
-  [ -n "$unpacked" ] || { echo "setup: apt-get source cpp-httplib unpacked no httplib.h" >&2; exit 1; }
+  if ! (cd "$fetch" && apt-get source -q "$package"); then
+    rm -rf "$fetch"
+    echo "setup: could not fetch Debian's source package $package (apt-get source failed, see above; its deb-src index is in /etc/apt/sources.list.d/debian-src.sources): check the network and run make setup again" >&2
+    return 1
+  fi
+  unpacked=$(find "$fetch" -mindepth 2 -maxdepth 3 -path "*/$package-*/$file" | head -n 1)
+  unpacked=${unpacked%/"$file"}
+  if [ -z "$unpacked" ]; then
+    echo "setup: apt-get source $package unpacked no $file" >&2
+    return 1
+  fi
   series="" applied=""
   [ ! -f "$unpacked/debian/patches/series" ] ||
     series=$(sed -e '/^#/d' -e '/^[[:space:]]*$/d' -e 's/[[:space:]].*//' "$unpacked/debian/patches/series")
   [ ! -f "$unpacked/.pc/applied-patches" ] || applied=$(cat "$unpacked/.pc/applied-patches")
   if [ "$series" != "$applied" ]; then
-    echo "setup: cpp-httplib's Debian patches were not all applied (series: $series; applied: $applied)" >&2
-    exit 1
+    echo "setup: $package's Debian patches were not all applied (series: $series; applied: $applied)" >&2
+    return 1
   fi
-  rm -rf "$httplib"
-  mv "$unpacked" "$httplib"
+  rm -rf "$dest"
+  mv "$unpacked" "$dest"
   rm -rf "$fetch"
-fi
+}
+
+# cpp-httplib, the live view's web server, as the one complete header of
+# Debian's source package: the binary package splits it into a header and a
+# library built for Linux only, and the Windows flavours need the whole.
+fetch_source cpp-httplib httplib.h || exit 1
 
 # The npm packages, exactly as host/monitor/web/package-lock.json names
 # them, into build/npm: the build embeds uPlot from there, the browser test
@@ -90,22 +105,38 @@ if ! cmp -s "$root/host/monitor/web/package-lock.json" "$npmdir/package-lock.jso
    [ ! -e "$npmdir/node_modules/uplot/dist/uPlot.iife.min.js" ]; then
   mkdir -p "$npmdir"
   cp "$root/host/monitor/web/package.json" "$root/host/monitor/web/package-lock.json" "$npmdir/"
-  (cd "$npmdir" && npm ci --no-audit --no-fund)
+  if ! (cd "$npmdir" && npm ci --no-audit --no-fund); then
+    echo "setup: npm ci in $npmdir failed (see above): the npm registry could not be reached or a package in host/monitor/web/package-lock.json could not be fetched; check the network and run make setup again" >&2
+    exit 1
+  fi
 fi
 
 # Wine's loader for 32-bit programs is itself a 32-bit Linux program. Some
-# virtual machines run no 32-bit code (exec fails with "Exec format error");
-# there the kernel is told to hand such programs to qemu-user, which Wine
-# then runs under (slowly: a Wine program takes tens of seconds to start).
-if ! /usr/lib/wine/wineserver32 --version >/dev/null 2>&1; then
-  binfmt=/proc/sys/fs/binfmt_misc
+# virtual machines run no 32-bit code: exec fails with "Exec format error".
+# Only there, and only when no handler is registered yet, the kernel is told
+# to hand such programs to qemu-user, which Wine then runs under (slowly: a
+# Wine program takes tens of seconds to start, and crashes at random). The
+# handler is kernel-wide: every container on the machine shares it, and
+# every 32-bit program there then runs through qemu, so it is never
+# registered for any other failure.
+binfmt=/proc/sys/fs/binfmt_misc
+if ! out=$(/usr/lib/wine/wineserver32 --version 2>&1); then
+  case $out in
+    *"Exec format error"*) ;;
+    *)
+      echo "setup: /usr/lib/wine/wineserver32 --version failed, and not for want of 32-bit support: $out" >&2
+      exit 1 ;;
+  esac
   [ -e "$binfmt/register" ] || $SUDO mount -t binfmt_misc binfmt_misc "$binfmt"
-  if [ ! -e "$binfmt/qemu-i386" ]; then
-    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' |
-      $SUDO tee "$binfmt/register" >/dev/null
+  if [ -e "$binfmt/qemu-i386" ]; then
+    echo "setup: this machine runs no 32-bit programs (Exec format error) and its qemu-i386 handler in $binfmt is $(head -n 1 "$binfmt/qemu-i386"); left as it is" >&2
+    exit 1
   fi
+  echo "setup: this machine runs no 32-bit programs (Exec format error): registering the qemu-i386 handler in $binfmt, kernel-wide, so that 32-bit Wine runs under qemu-user"
+  printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' |
+    $SUDO tee "$binfmt/register" >/dev/null
   /usr/lib/wine/wineserver32 --version >/dev/null 2>&1 || {
-    echo "setup: this machine cannot run 32-bit programs, so Wine cannot run" >&2
+    echo "setup: this machine cannot run 32-bit programs, even through qemu-user, so 32-bit Wine cannot run" >&2
     exit 1
   }
 fi
