@@ -8,7 +8,7 @@ set -e
 need=""
 for cmd in i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix i686-w64-mingw32-objdump \
            wine Xvfb cmake g++ clang convert import rsvg-convert makensis dpkg-shlibdeps setarch \
-           lintian help2man; do
+           lintian help2man python3; do
   command -v "$cmd" >/dev/null 2>&1 || need=1
 done
 for hdr in /usr/include/nlohmann/json.hpp /usr/include/CLI/CLI.hpp \
@@ -41,7 +41,7 @@ if [ -n "$need" ] || [ -n "${TARNIX_SETUP_FORCE:-}" ]; then
     libgtest-dev googletest libbenchmark-dev nlohmann-json3-dev libcli11-dev \
     libdivide-dev libsqlite3-dev sqlite3 ca-certificates qemu-user-static \
     librsvg2-bin libsndfile1-dev nsis dpkg-dev chromium \
-    lintian help2man fonts-wine || exit 1
+    lintian help2man fonts-wine python3 || exit 1
 fi
 # Node.js and npm for the live view's charting library and its browser test;
 # a Node.js that is already there (with its own npm) is kept.
