@@ -64,34 +64,33 @@ int CheckOutputsWritable(const AcquireOptions& o) {
   return kExitOk;
 }
 
+// Closes a file written as the blocks came. One that failed while the run
+// went on has said so already.
+template <typename Stream>
+bool Close(const std::string& path, Stream& stream) {
+  const bool failedBefore = !stream.failure().empty();
+  if (stream.Finish()) return true;
+  if (!failedBefore) {
+    std::fprintf(stderr, "error: cannot write %s: %s\n", path.c_str(), stream.failure().c_str());
+  }
+  return false;
+}
+
 // The files written as the blocks came, closed and summed up; the plot,
 // drawn from what it kept. Answers kExitOk, or the exit code of a file
 // that could not be finished.
 int FinishOutputs(const AcquireOptions& o, WavRecorder& wav, CsvStream& csv,
                   const PlotColumns& plot) {
   int code = kExitOk;
-  // A file that failed while the run went on has said so already.
   if (!o.wav.empty()) {
-    const bool failedBefore = !wav.failure().empty();
-    if (!wav.Finish()) {
-      if (!failedBefore) {
-        std::fprintf(stderr, "error: cannot write %s: %s\n", o.wav.c_str(), wav.failure().c_str());
-      }
-      code = kExitCut;
-    }
+    if (!Close(o.wav, wav)) code = kExitCut;
     std::printf("wrote %llu scans (%.3f s) to %s, %llu bytes%s\n",
                 static_cast<unsigned long long>(wav.frames()), wav.seconds(), o.wav.c_str(),
                 static_cast<unsigned long long>(wav.bytes()), wav.rf64() ? " (RF64)" : "");
     std::printf("incomplete last scan left out: %zu samples\n", wav.leftOut());
   }
   if (!o.csv.empty()) {
-    const bool failedBefore = !csv.failure().empty();
-    if (!csv.Finish()) {
-      if (!failedBefore) {
-        std::fprintf(stderr, "error: cannot write %s: %s\n", o.csv.c_str(), csv.failure().c_str());
-      }
-      code = kExitCut;
-    }
+    if (!Close(o.csv, csv)) code = kExitCut;
     std::printf("wrote %lld scans to %s\n", static_cast<long long>(csv.rows()), o.csv.c_str());
   }
   if (!o.plot.empty()) {

@@ -15,15 +15,14 @@ using nlohmann::json;
 // Longest name taken: what every file system here holds in one component.
 constexpr size_t kMaxNameBytes = 200;
 
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
+// Letters as capitals, for names Windows compares without case.
+char Capital(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
 
 // Names Windows gives to devices, with any extension: "NUL.wav" would write
 // nowhere.
 bool DeviceName(const std::string& name) {
-  std::string stem = Upper(name.substr(0, name.find('.')));
+  std::string stem = name.substr(0, name.find('.'));
+  std::transform(stem.begin(), stem.end(), stem.begin(), Capital);
   while (!stem.empty() && stem.back() == ' ') stem.pop_back();
   static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
   if (std::find(std::begin(kDevices), std::end(kDevices), stem) != std::end(kDevices)) return true;
@@ -46,7 +45,9 @@ std::string RecordingNameProblem(const std::string& name) {
     return "the file name may not begin with a dot or a space, nor end in one";
   }
   if (DeviceName(name)) return name + " names a device on Windows: choose another name";
-  if (name.size() < 5 || Upper(name.substr(name.size() - 4)) != ".WAV") {
+  std::string ending = name.size() < 5 ? "" : name.substr(name.size() - 4);
+  std::transform(ending.begin(), ending.end(), ending.begin(), Capital);
+  if (ending != ".WAV") {
     return "the file name must end in .wav";
   }
   return "";
