@@ -175,6 +175,7 @@ class MonitorEngine : private BlockConsumer {
 
   // Guarded by mutex_.
   MonitorSnapshot state_;
+  ChannelStatistics statistics_;  // the run's figures, fed by Take
   std::deque<TracePoint> window_;
   int64_t nextPoint_ = 0;
   int64_t nextMessage_ = 1;
@@ -184,11 +185,10 @@ class MonitorEngine : private BlockConsumer {
   AcquireSettings run_;
   std::unique_ptr<WavRecorder> recorder_;
   std::string recordingFile_;
-  ChannelStatistics statistics_;  // guarded by mutex_ while measuring
-  int64_t scanStride_ = 1;        // every n-th scan becomes a trace point
-  int64_t scans_ = 0;             // complete scans of the run
-  std::vector<double> scan_;      // the scan being filled
-  size_t position_ = 0;           // next sample's place in the scan
+  int64_t scanStride_ = 1;    // every n-th scan becomes a trace point
+  int64_t scans_ = 0;         // complete scans of the run
+  std::vector<double> scan_;  // the scan being filled
+  size_t position_ = 0;       // next sample's place in the scan
   double lastBlockAt_ = 0;
   double pollAfter_ = 0;  // a slow host's wait after a block ends here
   bool timeoutNoted_ = false;
