@@ -46,6 +46,28 @@ class WorksheetTest : public RegistryTest {
         .get<int32_t>(TARNIX_RECORD(capabilities));
   }
   std::vector<uint8_t> record_;
+
+  // Saves the settings as a user without administrator rights would.
+  static void SaveWithoutRights(const char* name) {
+    ASSERT_EQ(TarnixPortable_FailOperation("MachineWrite", 0, -1), 1);
+    SaveWorksheet(name);
+    TarnixPortable_ClearFaults();
+  }
+  // The machine's copy saved with rights (7300, 0, 0, 0, 0), then the
+  // user's without (7312, 1, 2, 3, 1).
+  static void SaveBothCopies(const char* name) {
+    SetSettings(7300, 0, 0, 0, 0);
+    SaveWorksheet(name);
+    SetSettings(7312, 1, 2, 3, 1);
+    SaveWithoutRights(name);
+  }
+  // Loads into fields set to -9 first (a field the load keeps shows), with
+  // the load's own traces only.
+  void LoadAfresh(const char* name) {
+    SetSettings(-9, -9, -9, -9, -9);
+    traces_.clear();
+    LoadWorksheet(name);
+  }
 };
 
 TEST_F(WorksheetTest, SaveThenLoadRestoresAllFiveFieldsWithExactTraces) {
@@ -240,20 +262,13 @@ TEST_F(WorksheetTest, MachineHiveThatCannotBeWrittenStoresForTheCurrentUser) {
 // user's copy holds, makes the user's the newer one again.
 TEST_F(WorksheetTest, CopyInBothHivesLoadsWholeFromTheOneSavedLast) {
   const std::string lab = std::string(kWorksheetBase) + "lab";
-  SetSettings(7300, 0, 0, 0, 0);
-  SaveWorksheet("lab");
-  ASSERT_EQ(TarnixPortable_FailOperation("MachineWrite", 0, -1), 1);
-  SetSettings(7312, 1, 2, 3, 1);
-  SaveWorksheet("lab");
-  TarnixPortable_ClearFaults();
+  SaveBothCopies("lab");
   for (const char* name : {"SerialNo", "ClockSource", "Gain", "Range", "Mode"}) {
     WriteRaw(lab, name, platform::kRegDword, {0, 0, 0, 0});  // an administrator's later change
   }
   WriteRaw(lab, "SerialNo", platform::kRegDword, {0x9B, 0x1C, 0, 0});  // 7323
 
-  SetSettings(-9, -9, -9, -9, -9);
-  traces_.clear();
-  LoadWorksheet("lab");
+  LoadAfresh("lab");
   EXPECT_EQ(Settings(), (std::vector<int32_t>{7323, 0, 0, 0, 0}));
   EXPECT_EQ(traces_,
             (Strings{"TARNIX:DRV_LoadWorksheet - Path = Software\\Morvane\\VELQ\\Sorvik\\lab",
@@ -263,21 +278,16 @@ TEST_F(WorksheetTest, CopyInBothHivesLoadsWholeFromTheOneSavedLast) {
 
   // The user saves the same set again: no value of the user's copy changes
   // but its record, and that is enough.
-  ASSERT_EQ(TarnixPortable_FailOperation("MachineWrite", 0, -1), 1);
   SetSettings(7312, 1, 2, 3, 1);
-  SaveWorksheet("lab");
-  TarnixPortable_ClearFaults();
-  SetSettings(-9, -9, -9, -9, -9);
-  traces_.clear();
-  LoadWorksheet("lab");
+  SaveWithoutRights("lab");
+  LoadAfresh("lab");
   EXPECT_EQ(Settings(), (std::vector<int32_t>{7312, 1, 2, 3, 1}));
   EXPECT_EQ(std::count(traces_.begin(), traces_.end(), kReadForUser), 5);
 
   // A save with rights that leaves the machine's copy as it is still wins.
   SetSettings(7323, 0, 0, 0, 0);
   SaveWorksheet("lab");
-  SetSettings(-9, -9, -9, -9, -9);
-  LoadWorksheet("lab");
+  LoadAfresh("lab");
   EXPECT_EQ(Settings(), (std::vector<int32_t>{7323, 0, 0, 0, 0}));
 }
 
@@ -285,26 +295,17 @@ TEST_F(WorksheetTest, CopyInBothHivesLoadsWholeFromTheOneSavedLast) {
 // failure: it is never taken from the other copy.
 TEST_F(WorksheetTest, CopyMissingAValueIsNeverFilledFromTheOther) {
   const std::string lab = std::string(kWorksheetBase) + "lab";
-  SetSettings(7300, 0, 0, 0, 0);
-  SaveWorksheet("lab");
-  ASSERT_EQ(TarnixPortable_FailOperation("MachineWrite", 0, -1), 1);
-  SetSettings(7312, 1, 2, 3, 1);
-  SaveWorksheet("lab");
-  TarnixPortable_ClearFaults();
+  SaveBothCopies("lab");
 
   DeleteRaw(lab, "Range", platform::Hive::kCurrentUser);
-  SetSettings(-9, -9, -9, -9, -9);
-  traces_.clear();
-  LoadWorksheet("lab");
+  LoadAfresh("lab");
   EXPECT_EQ(Settings(), (std::vector<int32_t>{7312, 1, 2, -9, 1}));
   EXPECT_EQ(Strings(traces_.begin() + 1, traces_.end() - 1),
             (Strings{kReadForUser, kReadForUser, kReadForUser, kFailedRead, kReadForUser}));
 
   // The machine's copy, changed since, loads without the value it lacks.
   DeleteRaw(lab, "Gain");
-  SetSettings(-9, -9, -9, -9, -9);
-  traces_.clear();
-  LoadWorksheet("lab");
+  LoadAfresh("lab");
   EXPECT_EQ(Settings(), (std::vector<int32_t>{7300, 0, -9, 0, 0}));
   EXPECT_EQ(Strings(traces_.begin() + 1, traces_.end() - 1),
             (Strings{kReadFromChangedMachine, kReadFromChangedMachine, kFailedRead,
@@ -317,9 +318,7 @@ TEST_F(WorksheetTest, CopyMissingAValueIsNeverFilledFromTheOther) {
   SetSettings(111, 0, 1, 0, 0);
   SaveWorksheet("old");
   WriteRaw(old, "Range", platform::kRegDword, {7, 0, 0, 0}, platform::Hive::kCurrentUser);
-  SetSettings(-9, -9, -9, -9, -9);
-  traces_.clear();
-  LoadWorksheet("old");
+  LoadAfresh("old");
   EXPECT_EQ(Settings(), (std::vector<int32_t>{-9, -9, -9, 7, -9}));
   EXPECT_EQ(std::count(traces_.begin(), traces_.end(), kReadForUser), 1);
   EXPECT_EQ(std::count(traces_.begin(), traces_.end(), kFailedRead), 4);
@@ -358,9 +357,7 @@ TEST_F(WorksheetTest, SaveThatCannotCompleteACopyNeverLoadsHalfOfIt) {
                        "TARNIX:DRV_SaveWorksheet - Current user's copy left unfinished\n"),
             1);
   TarnixPortable_ClearFaults();
-  SetSettings(-9, -9, -9, -9, -9);
-  traces_.clear();
-  LoadWorksheet("partial");
+  LoadAfresh("partial");
   EXPECT_EQ(Settings(), (std::vector<int32_t>{10, 1, -9, 0, 1}));
   EXPECT_EQ(std::count(traces_.begin(), traces_.end(),
                        "TARNIX:RegReadNumber - Read from the machine, the current user's save is "
@@ -372,25 +369,16 @@ TEST_F(WorksheetTest, SaveThatCannotCompleteACopyNeverLoadsHalfOfIt) {
 // that key's last-write time; which copy of the worksheet loads stays as it
 // was. A key that is only a nested name's parent is no copy.
 TEST_F(WorksheetTest, NestedNameBelowAWorksheetDoesNotChangeWhichCopyLoads) {
-  SetSettings(7300, 0, 0, 0, 0);
-  SaveWorksheet("proc0");
-  ASSERT_EQ(TarnixPortable_FailOperation("MachineWrite", 0, -1), 1);
-  SetSettings(7312, 1, 2, 3, 1);
-  SaveWorksheet("proc0");
-  TarnixPortable_ClearFaults();
+  SaveBothCopies("proc0");
   SetSettings(7399, 0, 0, 0, 0);
   SaveWorksheet("proc0\\sheet0");
-  SetSettings(-9, -9, -9, -9, -9);
-  LoadWorksheet("proc0");
+  LoadAfresh("proc0");
   EXPECT_EQ(Settings(), (std::vector<int32_t>{7312, 1, 2, 3, 1}));
 
   WriteRaw(std::string(kWorksheetBase) + "proc0", "Mode", platform::kRegDword, {1, 0, 0, 0});
-  ASSERT_EQ(TarnixPortable_FailOperation("MachineWrite", 0, -1), 1);
   SetSettings(7398, 0, 0, 0, 0);
-  SaveWorksheet("proc0\\sheet1");
-  TarnixPortable_ClearFaults();
-  SetSettings(-9, -9, -9, -9, -9);
-  LoadWorksheet("proc0");
+  SaveWithoutRights("proc0\\sheet1");
+  LoadAfresh("proc0");
   EXPECT_EQ(Settings(), (std::vector<int32_t>{7300, 0, 0, 0, 1}));
 
   // "proc1" in the user's hive is only the parent of "proc1\sheet": the
@@ -398,16 +386,12 @@ TEST_F(WorksheetTest, NestedNameBelowAWorksheetDoesNotChangeWhichCopyLoads) {
   // the parent without values.
   SetSettings(7400, 0, 0, 0, 0);
   SaveWorksheet("proc1");
-  ASSERT_EQ(TarnixPortable_FailOperation("MachineWrite", 0, -1), 1);
-  SaveWorksheet("proc1\\sheet");
-  TarnixPortable_ClearFaults();
+  SaveWithoutRights("proc1\\sheet");
   SetSettings(7401, 0, 0, 0, 0);
   traces_.clear();
   SaveWorksheet("proc1");
   EXPECT_EQ(std::count(traces_.begin(), traces_.end(), kAlsoStoredForUser), 0);
-  SetSettings(-9, -9, -9, -9, -9);
-  traces_.clear();
-  LoadWorksheet("proc1");
+  LoadAfresh("proc1");
   EXPECT_EQ(Settings(), (std::vector<int32_t>{7401, 0, 0, 0, 0}));
   EXPECT_EQ(traces_.size(), 2u);
 }
