@@ -23,6 +23,18 @@ namespace tarnix::testing {
 
 inline constexpr char kWorksheetBase[] = "Software\\Morvane\\VELQ\\Sorvik\\";
 
+using Strings = std::vector<std::string>;
+
+inline const std::string kFailedRead = "TARNIX:RegReadNumber - Failed to read key\n";
+inline const std::string kWrite = "TARNIX:RegWriteNumber\n";
+
+inline std::string LoadLine(const char* settings) {
+  return std::string("TARNIX:DRV_LoadWorksheet - ") + settings;
+}
+inline std::string SaveLine(const char* settings) {
+  return std::string("TARNIX:DRV_SaveWorksheet - ") + settings;
+}
+
 class RegistryTest : public ::testing::Test {
  protected:
   void SetUp() override {
