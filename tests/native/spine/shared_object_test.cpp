@@ -5,7 +5,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <map>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -118,6 +120,35 @@ TEST(SharedObject, OnlyEntriesAndControlHooksAreVisible) {
   for (const auto& [name, routine] : kExports) pinned.insert(name);
   EXPECT_EQ(entries, pinned) << "DRV_ symbols in the dynamic table";
   EXPECT_TRUE(internals.empty()) << "driver internals exported, e.g. " << internals.front();
+}
+
+// Every control entry the portable control header declares can be found in
+// the shared object, as a tool that loads it and steers the backend finds
+// them. The names come from the header itself, so a new declaration is
+// checked too.
+TEST(SharedObject, ExportsEveryNameOfThePortableControlHeader) {
+  const char* source = std::getenv("TARNIX_SOURCE");
+  const std::string header =
+      std::string(source != nullptr ? source : ".") + "/abi/portable/abi/portable_control.h";
+  std::ifstream in(header);
+  ASSERT_TRUE(in) << "cannot read " << header;
+  const std::regex declaration(R"(^TARNIX_EXPORT\b.*\b(TarnixPortable_\w+)\s*\()");
+  int exports = 0;
+  std::vector<std::string> names;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("TARNIX_EXPORT", 0) == 0) ++exports;
+    std::smatch match;
+    if (std::regex_search(line, match, declaration)) names.push_back(match[1]);
+  }
+  ASSERT_GT(exports, 0) << header << " declares nothing";
+  EXPECT_EQ(names.size(), static_cast<std::size_t>(exports)) << "a declaration not understood";
+
+  void* library = dlopen(LibraryPath().c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(library, nullptr) << dlerror();
+  for (const std::string& name : names) {
+    EXPECT_NE(dlsym(library, name.c_str()), nullptr) << name << " is not exported";
+  }
+  dlclose(library);
 }
 
 // AddressSanitizer keeps closed libraries mapped until exit, so there an
