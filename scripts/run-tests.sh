@@ -262,7 +262,7 @@ fi
 
 echo "== flavours (cases passed/total):$report"
 if [ -n "$informational" ]; then
-  echo "== not counted: 32-bit Wine runs only through qemu-user here; $informational (informational)"
+  echo "== not counted ($wine_reason): $informational (informational)"
 fi
 # What this run left out, where the environment narrowed it.
 leftout=""
