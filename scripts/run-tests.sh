@@ -223,19 +223,6 @@ if [ "$fuzz_runs" -gt 0 ]; then
   report="$report fuzz:$outcome ($(($(date +%s) - started)) s)"
 fi
 
-if [ -n "${TARNIX_RAISE_FLOORS:-}" ] && [ -s "$raise" ]; then
-  while read -r preset counted; do
-    if grep -q "^$preset " "$floors" 2>/dev/null; then
-      sed -i "s/^$preset .*/$preset $counted/" "$floors"
-    else
-      echo "$preset $counted" >>"$floors"
-    fi
-    echo "== $preset: floor raised to $counted in $floors"
-  done <"$raise"
-elif [ -s "$raise" ]; then
-  echo "== more cases than the floors in $floors:" $(tr '\n' ' ' <"$raise") "(TARNIX_RAISE_FLOORS=1 writes them)"
-fi
-
 # What the run left running: given the time to end that a Wine server (a
 # few seconds after its last program) or a browser's helpers take.
 survivors() {
@@ -258,6 +245,19 @@ if [ -n "$left" ]; then
   kill $left 2>/dev/null
   failed=$((failed + 1))
   report="$report left-running:$(echo $left | wc -w)"
+fi
+
+if [ -n "${TARNIX_RAISE_FLOORS:-}" ] && [ -s "$raise" ]; then
+  while read -r preset counted; do
+    if grep -q "^$preset " "$floors" 2>/dev/null; then
+      sed -i "s/^$preset .*/$preset $counted/" "$floors"
+    else
+      echo "$preset $counted" >>"$floors"
+    fi
+    echo "== $preset: floor raised to $counted in $floors"
+  done <"$raise"
+elif [ -s "$raise" ]; then
+  echo "== more cases than the floors in $floors:" $(tr '\n' ' ' <"$raise") "(TARNIX_RAISE_FLOORS=1 writes them)"
 fi
 
 echo "== flavours (cases passed/total):$report"
