@@ -22,6 +22,10 @@ dpkg -s libclang-rt-14-dev >/dev/null 2>&1 || need=1
 [ -d /usr/share/wine/fonts ] || need=1
 [ -x /usr/bin/qemu-i386-static ] || need=1
 [ -x /usr/lib/wine/wine64 ] || need=1
+# Node.js and npm for the live view's charting library and its browser test;
+# a Node.js that is already there (with its own npm) is kept.
+node=""
+command -v npm >/dev/null 2>&1 || { need=1; node="nodejs npm"; }
 
 if [ "${TARNIX_SETUP_SUDO+set}" = set ]; then
   SUDO=$TARNIX_SETUP_SUDO
@@ -41,12 +45,7 @@ if [ -n "$need" ] || [ -n "${TARNIX_SETUP_FORCE:-}" ]; then
     libgtest-dev googletest libbenchmark-dev nlohmann-json3-dev libcli11-dev \
     libdivide-dev libsqlite3-dev sqlite3 ca-certificates qemu-user-static \
     librsvg2-bin libsndfile1-dev nsis dpkg-dev chromium \
-    lintian help2man fonts-wine || exit 1
-fi
-# Node.js and npm for the live view's charting library and its browser test;
-# a Node.js that is already there (with its own npm) is kept.
-if ! command -v npm >/dev/null 2>&1; then
-  sh "$here/apt-install.sh" nodejs npm || exit 1
+    lintian help2man fonts-wine $node || exit 1
 fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 # Debian's source package PACKAGE, unpacked with Debian's patches applied
