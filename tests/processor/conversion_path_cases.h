@@ -108,7 +108,7 @@ inline bool RegisterConversionPathCases(const char* name, const char* file, int 
                                         const PathCheck& check) {
   for (const ConversionPathSuite& suite : kConversionPathSuites) {
     testing::RegisterTest(
-        suite.suite, name, nullptr, suite.path, file, line,
+        suite.suite, name, nullptr, nullptr, file, line,
         [suite, check]() -> ConversionPathCase* { return new ConversionPathCase(suite, check); });
   }
   return true;
