@@ -179,9 +179,16 @@ function writeBuildinfo(out, signing, files) {
       lines.push(` ${pkg}: ${p.name} (= ${p.resolved.version}) ${p.placement}, ${p.resolved.purl}${extra}`);
     }
   }
-  lines.push('Npm-Locks-Sha256:');
+  // Every npm package of the lock files: those the build embeds (uPlot),
+  // the browser test's driver, the packaging's validator.
+  lines.push('Npm-Packages:');
   for (const lock of ['host/monitor/web/package-lock.json', 'packaging/package-lock.json']) {
-    lines.push(` ${sha256(path.join(parts.ROOT, lock))} ${lock}`);
+    const file = path.join(parts.ROOT, lock);
+    lines.push(` ${lock} (sha256 ${sha256(file)})`);
+    const entries = JSON.parse(fs.readFileSync(file, 'utf8')).packages || {};
+    for (const [where, entry] of Object.entries(entries).sort()) {
+      if (where) lines.push(`  ${where.replace(/^node_modules\//, '')} (= ${entry.version})`);
+    }
   }
   lines.push('Checksums-Sha256:');
   for (const file of files) {
