@@ -59,7 +59,9 @@ cp build/windows/dist/tarnix-"$version"-win32.zip build/windows/dist/tarnix-"$ve
 echo "== dist: Debian package"
 step native-configure cmake --preset native
 step native-build cmake --build --preset native --target tarnix vlqapi tarnix-host tarnix_package_docs
-step native-cpack cpack --config build/native/CPackConfig.cmake
+# The .deb's own members (control.tar.gz, data.tar.gz) keep the modes cpack
+# gives the files it writes: the same whatever the builder's umask.
+step native-cpack sh -c 'umask 022 && exec cpack --config build/native/CPackConfig.cmake'
 deb=tarnix_"$version"_"$(dpkg --print-architecture)".deb
 cp build/native/dist/"$deb" dist/
 
