@@ -19,6 +19,7 @@ shift 7
 root=$(cd "$(dirname "$0")/../.." && pwd)
 rm -rf "$work"
 mkdir -p "$work"
+work=$(cd "$work" && pwd)
 fail=0
 check() {  # check <description> <command...>
   what=$1
