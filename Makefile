@@ -4,7 +4,7 @@
 #   make test   install what is missing, build every flavour (native,
 #               native-asan, windows, windows64) and run every test; one
 #               summary line
-.PHONY: all demo test setup native native-asan windows windows64 clean dist
+.PHONY: all demo test setup native native-asan windows windows64 clean dist release-check
 
 all: demo
 
@@ -28,6 +28,11 @@ test: setup
 # Release packages into dist/: the Windows zip and installer, the .deb.
 dist: setup
 	sh scripts/dist.sh
+
+# The release built twice, in two clones of the commit checked out, and
+# compared byte for byte (scripts/release-check.sh).
+release-check: setup
+	sh scripts/release-check.sh
 
 # One flavour: build and test it alone.
 native native-asan windows windows64: setup

@@ -72,7 +72,9 @@ BENCHMARK(BM_Convert)->Arg(65535)->Arg(256);
 BENCHMARK(BM_ConvertPlainLoop)->Arg(65535)->Arg(256);
 BENCHMARK(BM_NarrowingCopy)->Arg(65535)->Arg(256);
 BENCHMARK_CAPTURE(BM_ConvertPath, sse2, "sse2")->Arg(65535)->Arg(256);
+BENCHMARK_CAPTURE(BM_ConvertPath, sse2_vex, "sse2-vex")->Arg(65535)->Arg(256);
 BENCHMARK_CAPTURE(BM_ConvertPath, avx2, "avx2")->Arg(65535)->Arg(256);
 BENCHMARK_CAPTURE(BM_ConvertPath, avx512, "avx512")->Arg(65535)->Arg(256);
+BENCHMARK_CAPTURE(BM_ConvertPath, avx512vbmi, "avx512vbmi")->Arg(65535)->Arg(256);
 
 }  // namespace

@@ -247,9 +247,11 @@ void RunBoardScriptStep(uint8_t op, FuzzInput& in, bool& registryUsed) {
       break;
     }
     case 13: {
-      // Every conversion path the processor has, not only the fastest.
-      static constexpr const char* kPaths[] = {"avx512", "avx2", "sse2", "scalar"};
-      tarnix::ForceConversionPath(kPaths[in.U8() % std::size(kPaths)]);
+      // Every conversion path the processor has, not only the fastest
+      // (the legacy and the VEX-encoded SSE2 kernel both); one it lacks
+      // leaves the choice as it was.
+      const auto& paths = tarnix::kConversionPaths;
+      tarnix::ForceConversionPath(paths[in.U8() % std::size(paths)]);
       break;
     }
     case 14:

@@ -1,5 +1,5 @@
 // Coverage-guided fuzz target over the whole module: every input is a script
-// of host calls (any of the 35 entry points, any arguments, any order),
+// of host calls (any entry point, any arguments, any order),
 // scribbles on the host's record, answers and faults of the board library,
 // and failures of the system underneath. Each input starts from a freshly
 // loaded module, so a crash reproduces from its input file alone.
@@ -27,6 +27,7 @@
 #include "board_script.h"
 #include "core/driver_state.h"
 #include "core/process_entry.h"
+#include "entry_numbers.h"
 #include "fuzz_input.h"
 #include "harness.h"
 #include "host_record.h"
@@ -41,6 +42,7 @@ extern "C" const char* __asan_default_options() {
 
 namespace {
 
+using tarnix::fuzz::Entry;
 using tarnix::fuzz::FuzzInput;
 
 bool g_collect = false;
@@ -125,140 +127,143 @@ void HostReadsBlock(const int16_t* block, const Run& run) {
   }
 }
 
+// A case missing for an entry stops the build.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic error "-Wswitch"
 void CallEntryPoint(uint8_t which, FuzzInput& in, Run& run) {
-  switch (which % 35) {
-    case 0:
+  switch (tarnix::fuzz::EntryNumbered(which)) {
+    case Entry::InitDevice:
       DRV_InitDevice(in.U8() % 8 == 0 ? nullptr : run.record.data());
       break;
-    case 1:
+    case Entry::KillDevice:
       DRV_KillDevice();
       break;
-    case 2:
+    case Entry::ShowError:
       DRV_ShowError();
       break;
-    case 3:
+    case Entry::TestStruct:
       DRV_TestStruct();
       break;
-    case 4:
+    case Entry::StartMeas:
       DRV_StartMeas();
       break;
-    case 5:
+    case Entry::StopMeas:
       DRV_StopMeas();
       break;
-    case 6:
+    case Entry::SetInputBufferSize:
       DRV_SetInputBufferSize(in.I32());
       break;
-    case 7:
+    case Entry::GetInputBufStatus:
       DRV_GetInputBufStatus();
       break;
-    case 8:
+    case Entry::GetInputBuf:
       HostReadsBlock(DRV_GetInputBuf(), run);
       break;
-    case 9:
+    case Entry::AdvanceInputBuf:
       DRV_AdvanceInputBuf();
       break;
-    case 10: {
+    case Entry::GetMeasInfoEx: {
       auto* info = static_cast<const uint8_t*>(DRV_GetMeasInfoEx());
       if (info == nullptr) return Fail("no status record");
       volatile uint8_t sum = 0;
       for (std::size_t i = 0; i < sizeof(tarnix::MeasInfoEx); ++i) sum = sum + info[i];
       break;
     }
-    case 11: {
+    case Entry::WriteAnalogOutput: {
       const int32_t c = in.I32();
       DRV_WriteAnalogOutput(c, in.I32());
       break;
     }
-    case 12: {
+    case Entry::WriteDigitalOutput: {
       const int32_t p = in.I32();
       DRV_WriteDigitalOutput(p, in.I32());
       break;
     }
-    case 13: {
+    case Entry::WriteCounterOutput: {
       const int32_t c = in.I32();
       DRV_WriteCounterOutput(c, in.I32());
       break;
     }
-    case 14:
+    case Entry::ReadDigitalInput:
       DRV_ReadDigitalInput(in.I32());
       break;
-    case 15:
+    case Entry::ReadCounterInput:
       DRV_ReadCounterInput(in.I32());
       break;
-    case 16: {
+    case Entry::ExplainGainCode: {
       const int32_t a = in.I32();
       const char* text = DRV_ExplainGainCode(a, in.I32());
       if (text != nullptr) CheckText(text, nullptr);
       break;
     }
-    case 17: {
+    case Entry::SetScanList: {
       const int32_t a = in.I32(), b = in.I32();
       DRV_SetScanList(a, b, in.I32());
       break;
     }
-    case 18: {
+    case Entry::SetAnalogOutputBufferMode: {
       const int32_t a = in.I32(), b = in.I32();
       DRV_SetAnalogOutputBufferMode(a, b, in.I32());
       break;
     }
-    case 19: {
+    case Entry::SetCounterOutputBufferMode: {
       const int32_t a = in.I32(), b = in.I32();
       DRV_SetCounterOutputBufferMode(a, b, in.I32());
       break;
     }
-    case 20: {
+    case Entry::SetDigitalOutputBufferMode: {
       const int32_t a = in.I32(), b = in.I32();
       DRV_SetDigitalOutputBufferMode(a, b, in.I32());
       break;
     }
-    case 21:
+    case Entry::AdvanceAnalogOutputBuf:
       DRV_AdvanceAnalogOutputBuf();
       break;
-    case 22:
+    case Entry::AdvanceCounterOutputBuf:
       DRV_AdvanceCounterOutputBuf();
       break;
-    case 23:
+    case Entry::AdvanceDigitalOutputBuf:
       DRV_AdvanceDigitalOutputBuf();
       break;
-    case 24:
+    case Entry::GetAnalogOutputStatus:
       DRV_GetAnalogOutputStatus();
       break;
-    case 25:
+    case Entry::GetAnalogOutputBuf:
       DRV_GetAnalogOutputBuf();
       break;
-    case 26:
+    case Entry::GetCounterOutputBuf:
       DRV_GetCounterOutputBuf();
       break;
-    case 27:
+    case Entry::GetCounterOutputStatus:
       DRV_GetCounterOutputStatus();
       break;
-    case 28:
+    case Entry::GetDigitalOutputBuf:
       DRV_GetDigitalOutputBuf();
       break;
-    case 29:
+    case Entry::GetDigitalOutputStatus:
       DRV_GetDigitalOutputStatus();
       break;
-    case 30:
+    case Entry::GetHardwareDescription:
       DRV_GetHardwareDescription();
       break;
-    case 31: {
+    case Entry::ShowDialog: {
       // Mostly the two dialogs the module has; sometimes anything.
       const uint8_t pick = in.U8();
       const int32_t selector = pick % 4 == 0 ? 1 : pick % 4 == 1 ? 99 : in.I32();
       DRV_ShowDialog(selector, in.I32());
       break;
     }
-    case 32:
+    case Entry::NewWorksheet:
       run.registryUsed = true;
       DRV_NewWorksheet();
       break;
-    case 33: {
+    case Entry::LoadWorksheet: {
       run.registryUsed = true;
       const std::vector<char> name = in.Text();
       DRV_LoadWorksheet(in.U8() % 16 == 0 ? nullptr : name.data());
       break;
     }
-    default: {
+    case Entry::SaveWorksheet: {
       run.registryUsed = true;
       const std::vector<char> name = in.Text();
       DRV_SaveWorksheet(in.U8() % 16 == 0 ? nullptr : name.data());
@@ -266,6 +271,7 @@ void CallEntryPoint(uint8_t which, FuzzInput& in, Run& run) {
     }
   }
 }
+#pragma GCC diagnostic pop
 
 // One buffer as the module accounts for it: null with no capacity, or a
 // live global block of exactly the capacity it will fill.

@@ -7,7 +7,7 @@ import struct
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
-# Entry points, by position in the fuzz target's dispatch.
+# Entry points, by their number in the fuzz target (fuzz/entry_numbers.h).
 INIT, KILL, SHOW_ERROR, TEST_STRUCT, START, STOP, BUFFER_SIZE = 0, 1, 2, 3, 4, 5, 6
 STATUS, GET_BUF, ADVANCE, MEAS_INFO = 7, 8, 9, 10
 WRITE_AO, WRITE_DO, WRITE_CT, READ_DI, READ_CT, EXPLAIN = 11, 12, 13, 14, 15, 16

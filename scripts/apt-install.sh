@@ -13,14 +13,17 @@
 #   ("... but it is not going to be installed"). The install is then tried
 #   once more with every package taken from the release suite alone
 #   (-t bookworm), which gives both architectures the same version.
+# - Another package manager at work (on a fresh machine, often the first
+#   boot's automatic upgrades) is waited for rather than taken as a failure.
 # - When nothing installs, the script names the package and the cause:
 #   an installed amd64 package newer than any i386 candidate (nothing can
 #   succeed until the archive catches up), a package apt does not know, a
-#   download that failed, or the unmet dependency apt reported.
+#   download that failed, a package manager that kept its lock, or the unmet
+#   dependency apt reported.
 #
-# apt-get and dpkg are taken from PATH, so a test can put stubs first;
-# TARNIX_SETUP_SUDO overrides the prefix (empty: none; by default sudo when
-# not root, which would reset PATH).
+# apt-get, apt-cache, dpkg and dpkg-query are taken from PATH, so a test can
+# put stubs first; TARNIX_SETUP_SUDO overrides the prefix (empty: none; by
+# default sudo when not root, which would reset PATH).
 set -u
 suite=${TARNIX_APT_SUITE:-bookworm}
 if [ "${TARNIX_SETUP_SUDO+set}" = set ]; then
@@ -32,8 +35,11 @@ else
 fi
 update_only=""
 [ "${1:-}" = --update-only ] && { update_only=1; shift; }
-export DEBIAN_FRONTEND=noninteractive
-retries="-o Acquire::Retries=3"
+# apt's own patience: each download tried again, and the lock of a package
+# manager already at work waited for (up to 10 minutes). The environment is
+# passed through env, since sudo clears it.
+retries="-o Acquire::Retries=3 -o DPkg::Lock::Timeout=600"
+apt="env DEBIAN_FRONTEND=noninteractive apt-get"
 log=$(mktemp "${TMPDIR:-/tmp}/tarnix-apt.XXXXXX")
 trap 'rm -f "$log"' EXIT
 
@@ -41,9 +47,10 @@ say() { echo "setup: $*" >&2; }
 
 # apt-get update: an index that fails is not the end of set-up.
 # shellcheck disable=SC2086
-if ! $SUDO apt-get update -q $retries >"$log" 2>&1; then
+if ! $SUDO $apt update -q $retries >"$log" 2>&1; then
   cat "$log"
   failed=$(sed -n -E 's/^(E|W): Failed to fetch ([^ ]+).*/\2/p' "$log" | head -n 3 | tr '\n' ' ')
+  failed=${failed% }
   say "the package index update failed${failed:+ for $failed}; going on with the indexes that did download"
 else
   cat "$log"
@@ -52,31 +59,35 @@ fi
 [ $# -gt 0 ] || exit 0
 
 # apt-get install, its output kept for the diagnosis.
-install() {
+apt_install() {
   # shellcheck disable=SC2086
-  $SUDO apt-get install -y -q --no-install-recommends $retries "$@" >"$log" 2>&1
+  $SUDO $apt install -y -q --no-install-recommends $retries "$@" >"$log" 2>&1
   status=$?
   cat "$log"
   return $status
 }
 
-install "$@" && exit 0
+apt_install "$@" && exit 0
 
-# The i386 half refused while its amd64 half comes from another suite.
-if grep -qE '^ *[^ ]+:i386 : Depends: .* but it is not going to be installed|^ *[^ ]+ : Depends: [^ ]+:i386 ' "$log" ||
-   grep -qE ':i386 .*(but it is not going to be installed|but [^ ]+ is to be installed)' "$log"; then
-  say "the amd64 and i386 candidates disagree (an index of one architecture is missing or older); installing every package from $suite alone"
-  install -t "$suite" "$@" && exit 0
+# The i386 half refused while its amd64 half comes from another suite:
+# "X:i386 : Depends: ... but it is not going to be installed", or the two
+# halves of a multi-arch package breaking each other ("X:i386 : Breaks: X
+# (!= V) but W is to be installed").
+if grep -qE ':i386 .*(but it is not going to be installed|but [^ ]+ is (to be )?installed)' "$log"; then
+  say "the amd64 and i386 candidates disagree (an index of one architecture is missing or older); installing every package from $suite alone (apt-get upgrade brings the newer versions once the archive has caught up)"
+  apt_install -t "$suite" "$@" && exit 0
 fi
 
 # Nothing installed: name the package and the cause.
 status=1
 # An installed amd64 package newer than every i386 candidate of the same
 # name: multi-arch packages must match, so only the archive can mend it.
-unmet=$(sed -n -E 's/.*Depends: ([^ ]+):i386 .*but it is not going to be installed.*/\1/p' "$log" | sort -u)
-for pkg in $unmet; do
-  installed=$(dpkg-query -W -f '${Version}' "$pkg:amd64" 2>/dev/null) || continue
-  [ -n "$installed" ] || continue
+# Every i386 package apt named is looked at, on either side of its unmet
+# dependency, since the one that cannot follow is often the one refused.
+named=$(grep -oE '[a-z0-9][a-z0-9.+-]+:i386' "$log" | sed 's/:i386$//' | sort -u)
+for pkg in $named; do
+  installed=$(dpkg-query -W -f '${db:Status-Status} ${Version}' "$pkg:amd64" 2>/dev/null) || continue
+  case $installed in installed\ ?*) installed=${installed#installed } ;; *) continue ;; esac
   newest=""
   for v in $(apt-cache madison "$pkg:i386" 2>/dev/null | awk -F'|' '{ gsub(/ /, "", $2); print $2 }'); do
     if [ -z "$newest" ] || dpkg --compare-versions "$v" gt "$newest"; then newest=$v; fi
@@ -92,12 +103,19 @@ if [ -n "$missing" ]; then
   say "apt knows no installable package ${missing% } in its indexes; check /etc/apt/sources (bookworm, with the i386 architecture added) and run make setup again"
   exit $status
 fi
+locked=$(sed -n -E 's/^E: Could not get lock ([^ ]*[^ .])\.?( It is held by (.*))?/\1 \3/p' "$log" | head -n 1)
+if [ -n "$locked" ]; then
+  holder=${locked#* }
+  say "another package manager${holder:+ ($holder)} kept its lock ${locked%% *} for more than 10 minutes; let it finish and run make setup again"
+  exit $status
+fi
 fetch=$(sed -n -E 's/^E: Failed to fetch [^ ]*\/([^/_ ]+)_([^_ ]+)_[^ ]*\.deb +(.*)/\1 \2: \3/p' "$log" | head -n 1)
 if [ -n "$fetch" ]; then
   say "the download of ${fetch%%:*} failed (${fetch#*: }); the archive or the network failed, run make setup again"
   exit $status
 fi
-first=$(sed -n -E 's/^ *([^ ]+) : Depends: ([^ ]+( \([^)]*\))?) (but .*)/\1 needs \2, \4/p' "$log" | head -n 1)
+first=$(sed -n -E -e 's/^ *([^ ]+) : (Pre-)?Depends: ([^ ]+( \([^)]*\))?) (but .*)/\1 needs \3, \5/p' \
+                    -e 's/^ *([^ ]+) : (Breaks|Conflicts): ([^ ]+( \([^)]*\))?) (but .*)/\1 breaks \3, \5/p' "$log" | head -n 1)
 if [ -n "$first" ]; then
   say "the install failed: $first; the packages' candidates in the archive do not fit together (see apt's list above)"
 else

@@ -3,7 +3,9 @@
 # Wine, beside the tarnix.dll and VLQAPI.dll of the same build.
 #   scripts/bench-wine.sh [build dir] [benchmark options]
 # The build dir defaults to build/windows; any Windows preset (32- or 64-bit)
-# that built the target bench_dll_transfer works the same way.
+# that built the target bench_dll_transfer works the same way. The load
+# average before and after is printed with the figures: other work on the
+# machine slows the measurements.
 set -e
 here=$(cd "$(dirname "$0")" && pwd)
 dir=${1:-$here/../build/windows}
@@ -16,5 +18,10 @@ fi
 grep -m1 -o 'model name.*' /proc/cpuinfo 2>/dev/null || true
 flags=$(grep -m1 '^flags' /proc/cpuinfo 2>/dev/null | tr ' ' '\n' | grep -xE 'sse2|ssse3|sse4_1|avx|avx2|avx512f|avx512bw|avx512vl|avx512vbmi' | tr '\n' ' ')
 [ -n "$flags" ] && echo "processor features: $flags"
+load() { cut -d' ' -f1-3 /proc/loadavg 2>/dev/null; }
+echo "load average before: $(load)"
 cd "$dir/bin"
-exec "$here/wine-run.sh" ./bench_dll_transfer.exe "$@"
+status=0
+"$here/wine-run.sh" ./bench_dll_transfer.exe "$@" || status=$?
+echo "load average after: $(load)"
+exit $status

@@ -8,7 +8,7 @@ set -e
 need=""
 for cmd in i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix i686-w64-mingw32-objdump \
            wine Xvfb cmake g++ clang convert import rsvg-convert makensis dpkg-shlibdeps setarch \
-           lintian help2man python3; do
+           lintian help2man osslsigncode python3; do
   command -v "$cmd" >/dev/null 2>&1 || need=1
 done
 for hdr in /usr/include/nlohmann/json.hpp /usr/include/CLI/CLI.hpp \
@@ -22,6 +22,10 @@ dpkg -s libclang-rt-14-dev >/dev/null 2>&1 || need=1
 [ -d /usr/share/wine/fonts ] || need=1
 [ -x /usr/bin/qemu-i386-static ] || need=1
 [ -x /usr/lib/wine/wine64 ] || need=1
+# Node.js and npm for the live view's charting library and its browser test;
+# a Node.js that is already there (with its own npm) is kept.
+node=""
+command -v npm >/dev/null 2>&1 || { need=1; node="nodejs npm"; }
 
 if [ "${TARNIX_SETUP_SUDO+set}" = set ]; then
   SUDO=$TARNIX_SETUP_SUDO
@@ -41,12 +45,7 @@ if [ -n "$need" ] || [ -n "${TARNIX_SETUP_FORCE:-}" ]; then
     libgtest-dev googletest libbenchmark-dev nlohmann-json3-dev libcli11-dev \
     libdivide-dev libsqlite3-dev sqlite3 ca-certificates qemu-user-static \
     librsvg2-bin libsndfile1-dev nsis dpkg-dev chromium \
-    lintian help2man fonts-wine python3 || exit 1
-fi
-# Node.js and npm for the live view's charting library and its browser test;
-# a Node.js that is already there (with its own npm) is kept.
-if ! command -v npm >/dev/null 2>&1; then
-  sh "$here/apt-install.sh" nodejs npm || exit 1
+    lintian help2man fonts-wine osslsigncode python3 $node || exit 1
 fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 # Debian's source package PACKAGE, unpacked with Debian's patches applied
@@ -96,20 +95,27 @@ fetch_source() {
 # library built for Linux only, and the Windows flavours need the whole.
 fetch_source cpp-httplib httplib.h || exit 1
 
-# The npm packages, exactly as host/monitor/web/package-lock.json names
-# them, into build/npm: the build embeds uPlot from there, the browser test
-# loads playwright-core from there. Installed again only when the lock
-# file changed.
-npmdir=$root/build/npm
-if ! cmp -s "$root/host/monitor/web/package-lock.json" "$npmdir/package-lock.json" ||
-   [ ! -e "$npmdir/node_modules/uplot/dist/uPlot.iife.min.js" ]; then
-  mkdir -p "$npmdir"
-  cp "$root/host/monitor/web/package.json" "$root/host/monitor/web/package-lock.json" "$npmdir/"
-  if ! (cd "$npmdir" && npm ci --no-audit --no-fund); then
-    echo "setup: npm ci in $npmdir failed (see above): the npm registry could not be reached or a package in host/monitor/web/package-lock.json could not be fetched; check the network and run make setup again" >&2
-    exit 1
+# npm_install <folder of package.json and its lock> <into> <a file it installs>:
+# the npm packages exactly as the lock file names them; installed again only
+# when the lock file changed.
+npm_install() {
+  lockdir=$root/$1 npmdir=$root/$2
+  if ! cmp -s "$lockdir/package-lock.json" "$npmdir/package-lock.json" ||
+     [ ! -e "$npmdir/node_modules/$3" ]; then
+    mkdir -p "$npmdir"
+    cp "$lockdir/package.json" "$lockdir/package-lock.json" "$npmdir/"
+    if ! (cd "$npmdir" && npm ci --no-audit --no-fund); then
+      echo "setup: npm ci in $npmdir failed (see above): the npm registry could not be reached or a package in $1/package-lock.json could not be fetched; check the network and run make setup again" >&2
+      exit 1
+    fi
   fi
-fi
+}
+# Into build/npm: the build embeds uPlot from there, the browser test loads
+# playwright-core from there.
+npm_install host/monitor/web build/npm uplot/dist/uPlot.iife.min.js
+# Into build/npm-packaging: the CycloneDX schemas and the validator that
+# checks the release's bills of materials (packaging/release/).
+npm_install packaging build/npm-packaging ajv/package.json
 
 # Wine's loader for 32-bit programs is itself a 32-bit Linux program. Some
 # virtual machines run no 32-bit code: exec fails with "Exec format error".

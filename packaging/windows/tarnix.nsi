@@ -1,11 +1,17 @@
 ; Installer of the 32-bit Windows build: tarnix.dll, tarnix-host.exe and,
 ; when asked for, the simulated board library in a folder of its own.
 ; Built by packaging/CMakeLists.txt, which passes:
-;   VERSION      project version, e.g. 1.0.0
-;   BIN_DIR      folder holding tarnix.dll, tarnix-host.exe, VLQAPI.dll
-;   STAGE_DIR    folder holding README.txt, LICENSE.txt, boardsim/README.txt
-;   DOC_DIR      folder holding user-guide.md and its pictures/
-;   OUT_FILE     the installer to write
+;   VERSION          project version, e.g. 1.0.0
+;   TREE             the package's files as the zip holds them
+;                    (windows/make_tree.cmake): tarnix.dll, tarnix-host.exe,
+;                    README.txt, LICENSE.txt, boardsim/, doc/, third-party/
+;   THIRD_PARTY_NSH  the list of third-party/'s licence texts
+;                    (release/manifest.cjs licences --nsis)
+;   SIGN_SCRIPT      windows/sign.sh: signs the uninstaller and the installer
+;                    when the maker's certificate is set, else does nothing
+;   OUT_FILE         the installer to write
+; Every file is installed with the date it has in TREE (the commit's time),
+; so the same tree gives the same installer.
 ;
 ; Silent use: setup.exe /S [/BOARDSIM] [/D=C:\path\without\quotes]
 ;   /BOARDSIM selects the simulated board library (off by default);
@@ -22,6 +28,13 @@ RequestExecutionLevel admin
 !include "MUI2.nsh"
 !include "FileFunc.nsh"
 !include "Sections.nsh"
+
+!include "${THIRD_PARTY_NSH}"
+
+; The uninstaller is signed before it is embedded, the installer once it
+; is written.
+!uninstfinalize 'sh "${SIGN_SCRIPT}" "%1"' = 0
+!finalize 'sh "${SIGN_SCRIPT}" "%1"' = 0
 
 !define PRODUCT "TARNIX"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\TARNIX"
@@ -43,7 +56,7 @@ VIAddVersionKey "CompanyName" "The TARNIX developers"
 VIAddVersionKey "LegalCopyright" "(C) 2026 The TARNIX developers"
 
 !define MUI_COMPONENTSPAGE_SMALLDESC
-!insertmacro MUI_PAGE_LICENSE "${STAGE_DIR}/LICENSE.txt"
+!insertmacro MUI_PAGE_LICENSE "${TREE}/LICENSE.txt"
 !insertmacro MUI_PAGE_COMPONENTS
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE RefuseSecondFolderPage
 !insertmacro MUI_PAGE_DIRECTORY
@@ -66,21 +79,23 @@ SectionEnd
 Section "Driver module (tarnix.dll)" SecDriver
   SectionIn RO
   SetOutPath "$INSTDIR"
-  File "${BIN_DIR}/tarnix.dll"
-  File "${STAGE_DIR}/README.txt"
-  File "${STAGE_DIR}/LICENSE.txt"
+  File "${TREE}/tarnix.dll"
+  File "${TREE}/README.txt"
+  File "${TREE}/LICENSE.txt"
   SetOutPath "$INSTDIR\doc"
-  File "${DOC_DIR}/user-guide.md"
+  File "${TREE}/doc/user-guide.md"
   SetOutPath "$INSTDIR\doc\pictures"
-  File "${DOC_DIR}/pictures/splash.png"
-  File "${DOC_DIR}/pictures/setup-dialog.png"
-  File "${DOC_DIR}/pictures/about-box.png"
+  File "${TREE}/doc/pictures/splash.png"
+  File "${TREE}/doc/pictures/setup-dialog.png"
+  File "${TREE}/doc/pictures/about-box.png"
+  SetOutPath "$INSTDIR\third-party"
+  !insertmacro TARNIX_THIRD_PARTY_FILES
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "TarnixDriver" 1
 SectionEnd
 
 Section "Host exerciser (tarnix-host.exe)" SecHost
   SetOutPath "$INSTDIR"
-  File "${BIN_DIR}/tarnix-host.exe"
+  File "${TREE}/tarnix-host.exe"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "TarnixHost" 1
 SectionEnd
 
@@ -90,7 +105,7 @@ SectionEnd
 ; there is left as it is.
 Section /o "Simulated board library (boardsim\VLQAPI.dll)" SecBoardSim
   SetOutPath "$INSTDIR\boardsim"
-  File "/oname=README.txt" "${STAGE_DIR}/boardsim/README.txt"
+  File "/oname=README.txt" "${TREE}/boardsim/README.txt"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "TarnixBoardSimFolder" 1
   ClearErrors
   ReadRegDWORD $0 HKLM "${UNINSTALL_KEY}" "TarnixBoardSimLibrary"
@@ -98,7 +113,7 @@ Section /o "Simulated board library (boardsim\VLQAPI.dll)" SecBoardSim
   ${AndIf} $0 != 1
     DetailPrint "Kept the existing $INSTDIR\boardsim\VLQAPI.dll (not installed by this setup)"
   ${Else}
-    File "${BIN_DIR}/VLQAPI.dll"
+    File "${TREE}/boardsim/VLQAPI.dll"
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "TarnixBoardSimLibrary" 1
   ${EndIf}
 SectionEnd
@@ -190,6 +205,8 @@ Section "Uninstall"
   Delete "$INSTDIR\doc\pictures\about-box.png"
   RMDir "$INSTDIR\doc\pictures"
   RMDir "$INSTDIR\doc"
+  !insertmacro TARNIX_THIRD_PARTY_DELETE
+  RMDir "$INSTDIR\third-party"
   Delete "$INSTDIR\uninstall.exe"
   ; Only when empty: files of the user's own stay, and so does the folder.
   RMDir "$INSTDIR"

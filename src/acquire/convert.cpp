@@ -3,7 +3,7 @@
 #include <libdivide.h>
 
 #include <cstring>
-#include <initializer_list>
+#include <iterator>
 
 #include "acquire/convert_kernels.h"
 #include "acquire/float_to_int.h"
@@ -21,47 +21,54 @@ constexpr int32_t kFullScaleCode = 2047;
 
 struct ConversionPath {
   const char* name;
-  Kernel kernel;
+  Kernel kernel;  // nullptr: the plain loop
+  // Short-form blocks with a whole-byte shift, where the path has a kernel
+  // of its own for them; nullptr: `kernel` takes them too.
+  Kernel byteShiftKernel;
   uint32_t width;
+  bool (*supported)();  // after __builtin_cpu_init
 };
 
-constexpr ConversionPath kScalarPath{"scalar", nullptr, 0};
-constexpr ConversionPath kSse2Path{"sse2", convert_detail::ConvertSse2, convert_detail::kSse2Width};
-constexpr ConversionPath kAvx2Path{"avx2", convert_detail::ConvertAvx2, convert_detail::kAvx2Width};
-constexpr ConversionPath kAvx512Path{"avx512", convert_detail::ConvertAvx512,
-                                     convert_detail::kAvx512Width};
+// libgcc's checks include the operating system's side (XGETBV): a set whose
+// registers the system does not save counts as absent.
+bool HasAvx512() { return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw"); }
+
+// kConversionPaths' order, fastest first. The AVX-512 kernel packs its codes
+// with the byte-and-word set, which every AVX-512 processor but the Xeon Phi
+// has; those run the AVX2 path.
+constexpr ConversionPath kPaths[] = {
+    {kConversionPaths[0], convert_detail::ConvertAvx512, convert_detail::ConvertAvx512Vbmi,
+     convert_detail::kAvx512Width,
+     [] {
+       return HasAvx512() && __builtin_cpu_supports("avx512vl") &&
+              __builtin_cpu_supports("avx512vbmi");
+     }},
+    {kConversionPaths[1], convert_detail::ConvertAvx512, nullptr, convert_detail::kAvx512Width,
+     HasAvx512},
+    {kConversionPaths[2], convert_detail::ConvertAvx2, nullptr, convert_detail::kAvx2Width,
+     [] { return __builtin_cpu_supports("avx2") != 0; }},
+    {kConversionPaths[3], convert_detail::ConvertSse2Vex, nullptr, convert_detail::kSse2Width,
+     [] { return __builtin_cpu_supports("avx") != 0; }},
+    {kConversionPaths[4], convert_detail::ConvertSse2, nullptr, convert_detail::kSse2Width,
+     [] { return __builtin_cpu_supports("sse2") != 0; }},
+    {kConversionPaths[5], nullptr, nullptr, 0, [] { return true; }},
+};
+static_assert(std::size(kPaths) == std::size(kConversionPaths));
 
 bool Supports(const ConversionPath& path) {
   __builtin_cpu_init();
-  // Its codes are packed with the byte-and-word set, which every AVX-512
-  // processor but the Xeon Phi has; those run the AVX2 path.
-  if (path.kernel == convert_detail::ConvertAvx512) {
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
-  }
-  if (path.kernel == convert_detail::ConvertAvx2) return __builtin_cpu_supports("avx2");
-  if (path.kernel == convert_detail::ConvertSse2) return __builtin_cpu_supports("sse2");
-  return true;
+  return path.supported();
 }
 
 const ConversionPath* BestPath() {
-  for (const ConversionPath* path : {&kAvx512Path, &kAvx2Path, &kSse2Path}) {
-    if (Supports(*path)) return path;
+  for (const ConversionPath& path : kPaths) {
+    if (Supports(path)) return &path;
   }
-  return &kScalarPath;
+  return &kPaths[std::size(kPaths) - 1];
 }
 
 // Chosen on first use; the host calls on one thread.
 const ConversionPath* g_path = nullptr;
-
-// Whether the AVX-512 path may use its byte-permute kernel for the blocks
-// that kernel takes.
-bool HasVbmi() {
-  static const bool has = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi");
-  }();
-  return has;
-}
 
 const ConversionPath& CurrentPath() {
   if (g_path == nullptr) g_path = BestPath();
@@ -157,11 +164,9 @@ void ConvertSamples(const int32_t* raw, int16_t* codes, uint32_t count, const Bl
   const libdivide::libdivide_s32_t divider = libdivide::libdivide_s32_gen(scale.divisor);
   DivisionMagic magic{divider.magic, divider.more, scale.divisor, false, 0, 0, 0, 0};
   SetShortForm(magic, scale);
-  Kernel kernel = path.kernel;
-  if (kernel == convert_detail::ConvertAvx512 && magic.shortForm && magic.shift % 8 == 0 &&
-      HasVbmi()) {
-    kernel = convert_detail::ConvertAvx512Vbmi;
-  }
+  const bool byteShift = magic.shortForm && magic.shift % 8 == 0;
+  const Kernel kernel =
+      byteShift && path.byteShiftKernel != nullptr ? path.byteShiftKernel : path.kernel;
   kernel(raw, codes, count, scale.lowLimit, scale.highLimit, magic);
 }
 
@@ -172,10 +177,10 @@ bool ForceConversionPath(const char* name) {
     g_path = BestPath();
     return true;
   }
-  for (const ConversionPath* path : {&kAvx512Path, &kAvx2Path, &kSse2Path, &kScalarPath}) {
-    if (std::strcmp(path->name, name) == 0) {
-      if (!Supports(*path)) return false;
-      g_path = path;
+  for (const ConversionPath& path : kPaths) {
+    if (std::strcmp(path.name, name) == 0) {
+      if (!Supports(path)) return false;
+      g_path = &path;
       return true;
     }
   }

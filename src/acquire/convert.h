@@ -37,13 +37,21 @@ void ConvertSamplesReference(const int32_t* raw, int16_t* codes, uint32_t count,
 // must not overlap.
 void ConvertSamples(const int32_t* raw, int16_t* codes, uint32_t count, const BlockScale& scale);
 
-// Which vector code ConvertSamples uses on this processor: "avx512", "avx2",
-// "sse2" or "scalar".
+// The conversion paths by name, in the order ConvertSamples prefers them:
+// AVX-512 with the byte-permute set (VBMI) for the blocks that kernel takes,
+// AVX-512 (F and BW), AVX2, the SSE2 kernel VEX-encoded (needs AVX), the
+// same kernel in its legacy SSE2 encoding, and the plain loop.
+inline constexpr const char* kConversionPaths[] = {"avx512vbmi", "avx512", "avx2",
+                                                   "sse2-vex",   "sse2",   "scalar"};
+
+// Which path ConvertSamples uses on this processor: the first of
+// kConversionPaths the processor has, with the operating system saving the
+// registers it needs.
 const char* ConversionPathName();
 
-// Forces one path for tests and benchmarks ("avx512", "avx2", "sse2",
-// "scalar", or nullptr for the automatic choice). Returns false, changing
-// nothing, when the processor lacks that path.
+// Forces one path of kConversionPaths for tests and benchmarks, or the
+// automatic choice for nullptr. Returns false, changing nothing, when the
+// processor lacks that path or the name is none of them.
 bool ForceConversionPath(const char* name);
 
 }  // namespace tarnix

@@ -39,6 +39,8 @@ using Kernel = void (*)(const int32_t* raw, int16_t* codes, uint32_t count, int3
                         int32_t highLimit, const DivisionMagic& magic);
 
 void ConvertSse2(const int32_t*, int16_t*, uint32_t, int32_t, int32_t, const DivisionMagic&);
+// The same kernel VEX-encoded; needs AVX.
+void ConvertSse2Vex(const int32_t*, int16_t*, uint32_t, int32_t, int32_t, const DivisionMagic&);
 void ConvertAvx2(const int32_t*, int16_t*, uint32_t, int32_t, int32_t, const DivisionMagic&);
 void ConvertAvx512(const int32_t*, int16_t*, uint32_t, int32_t, int32_t, const DivisionMagic&);
 // Short-form blocks with a shift of 32 or 40 only; needs avx512vbmi.

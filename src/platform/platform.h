@@ -110,6 +110,7 @@ enum class Hive { kLocalMachine, kCurrentUser };
 inline constexpr long kRegOk = 0;                   // ERROR_SUCCESS
 inline constexpr long kRegNotFound = 2;             // ERROR_FILE_NOT_FOUND
 inline constexpr long kRegAccessDenied = 5;         // ERROR_ACCESS_DENIED
+inline constexpr uint32_t kRegBinary = 3;           // REG_BINARY
 inline constexpr uint32_t kRegDword = 4;            // REG_DWORD
 inline constexpr uint32_t kKeyQueryValue = 1;       // KEY_QUERY_VALUE
 inline constexpr uint32_t kKeySetValue = 2;         // KEY_SET_VALUE
@@ -136,6 +137,19 @@ long RegSet(RegistryKey key, const char* name, uint32_t type, const void* data, 
 
 // Closes a key opened by RegOpen or RegCreate.
 void RegClose(RegistryKey key);
+
+// The registry calls of one load or one save as a unit, where the store has
+// one. Between RegGroupBegin and RegGroupEnd the portable store keeps a single
+// transaction: a read group sees one state of the store, and a write group's
+// changes reach the store together or not at all (a process killed on the way
+// leaves none of them, and saves of other processes wait). The calling thread
+// has the store to itself until RegGroupEnd. The system registry offers the
+// module no such transaction: there each call stands alone and a group is no
+// more than its calls. RegGroupEnd answers kRegOk, or the code of a commit
+// that failed, in which case none of the group's changes were kept.
+enum class RegGroupKind { kRead, kWrite };
+void RegGroupBegin(RegGroupKind kind);
+long RegGroupEnd();
 
 // A heap buffer of `bytes` bytes for a registry value's data (contents
 // unspecified), or nullptr when it cannot be had. ReleaseValueBuffer frees

@@ -1,8 +1,10 @@
 // Worksheet settings: the board selection and the four acquisition settings
 // stored per worksheet in the registry, one key per worksheet name below the
 // module's base key in the local-machine hive. A user without the right to
-// write that hive gets the same keys in the current user's hive instead, and
-// values found there are loaded first.
+// write that hive gets a copy of the same key in the current user's hive
+// instead. With a copy in both hives a load takes the whole set from the one
+// saved last, never some values from each (worksheet_copies.h says how the
+// registry tells which).
 //
 // Registry failures never reach the host: every export answers 1 and only the
 // trace tells what went wrong.
@@ -15,6 +17,7 @@
 #include "core/trace.h"
 #include "describe/fill_info.h"
 #include "platform/platform.h"
+#include "settings/worksheet_copies.h"
 
 namespace tarnix {
 namespace {
@@ -35,22 +38,6 @@ bool ComposeWorksheetKey(const char* name, char (&key)[kKeyBufferBytes]) {
   return length >= 0 && static_cast<std::size_t>(length) < sizeof key;
 }
 
-// The five settings in their stored order. The serial number is read as
-// "Serialno" and written as "SerialNo"; value names compare without regard
-// to case, so both address one value.
-struct Setting {
-  const char* readName;
-  const char* writeName;
-  int32_t DriverState::*field;
-};
-constexpr Setting kSettings[] = {
-    {"Serialno", "SerialNo", &DriverState::serialNo},
-    {"ClockSource", "ClockSource", &DriverState::clockSource},
-    {"Gain", "Gain", &DriverState::gain},
-    {"Range", "Range", &DriverState::range},
-    {"Mode", "Mode", &DriverState::mode},
-};
-
 // "%ld" wants a long, whose width differs between the two builds.
 void TraceSettings(const char* prefix) {
   char line[kKeyBufferBytes];
@@ -68,67 +55,162 @@ void TraceRefused(const char* prefix) {
   Trace(line);
 }
 
-enum class ReadOutcome { kRead, kNoKey, kNoValue };
+using settings::CopyReading;
+using settings::kSettingCount;
+using settings::kSettings;
+using settings::ReadOutcome;
+using settings::RecordState;
+using settings::WriteOutcome;
 
-// Reads value `valueName` of `keyPath` in `hive` as a number: the first four
-// bytes of its data, least significant first, whatever its type. *target is
-// written only when the outcome is kRead; *openStatus gets the system's code
-// when the key cannot be opened.
-ReadOutcome ReadNumberIn(platform::Hive hive, const char* keyPath, const char* valueName,
-                         int32_t* target, long* openStatus) {
-  platform::RegistryKey key = nullptr;
-  *openStatus = platform::RegOpen(keyPath, platform::kKeyQueryValue, &key, hive);
-  if (*openStatus != platform::kRegOk) return ReadOutcome::kNoKey;
+constexpr char kReadFromUser[] = "TARNIX:RegReadNumber - Read from the current user\n";
+constexpr char kReadFromChangedMachine[] =
+    "TARNIX:RegReadNumber - Read from the machine, changed since the current user saved\n";
+constexpr char kReadFromMachineUserUnfinished[] =
+    "TARNIX:RegReadNumber - Read from the machine, the current user's save is unfinished\n";
+constexpr char kStoredForUser[] = "TARNIX:RegWriteNumber - Stored for the current user\n";
+constexpr char kAlsoStoredForUser[] = "TARNIX:RegWriteNumber - Also stored for the current user\n";
+constexpr char kEarlierAlsoStoredForUser[] =
+    "TARNIX:RegWriteNumber - Earlier values also stored for the current user\n";
+constexpr char kUserCopyUnfinished[] =
+    "TARNIX:DRV_SaveWorksheet - Current user's copy left unfinished\n";
 
-  uint32_t type = 0;
-  uint32_t size = 0;
-  long status = platform::RegQuery(key, valueName, &type, nullptr, &size);
-  // Data shorter than a number is no number: it counts as a failed read and
-  // nothing beyond the data is looked at.
-  if (status != platform::kRegOk || size < 4) {
-    platform::RegClose(key);
-    return ReadOutcome::kNoValue;
+// The copy a load takes, and the line each value read from it traces
+// (nullptr: none, as for the machine's copy alone).
+struct Choice {
+  const CopyReading* copy;
+  const char* readLine;
+};
+
+Choice ChooseCopy(const CopyReading& user, const CopyReading& machine, RecordState record) {
+  if (!user.IsCopy()) return {&machine, nullptr};
+  if (!machine.IsCopy()) return {&user, kReadFromUser};
+  switch (record) {
+    case RecordState::kAbsent:  // no record to go by: the user's copy, as it always was
+    case RecordState::kMatches:
+      return {&user, kReadFromUser};
+    case RecordState::kDiffers:
+      return {&machine, kReadFromChangedMachine};
+    case RecordState::kUnfinished:
+      break;
   }
-
-  // The value's whole data is fetched (a shorter buffer would leave it
-  // undefined), whatever its type; the number is its first four bytes.
-  auto* data = static_cast<uint8_t*>(platform::AllocateValueBuffer(size));
-  uint32_t fetched = size;
-  if (data != nullptr) status = platform::RegQuery(key, valueName, &type, data, &fetched);
-  // No buffer, or a value that changed or vanished between the two queries:
-  // the buffer holds no trustworthy data, so the field stays as it was.
-  if (data == nullptr || status != platform::kRegOk || fetched < 4) {
-    platform::ReleaseValueBuffer(data);
-    platform::RegClose(key);
-    return ReadOutcome::kNoValue;
-  }
-
-  uint32_t bits = static_cast<uint32_t>(data[0]) | static_cast<uint32_t>(data[1]) << 8 |
-                  static_cast<uint32_t>(data[2]) << 16 | static_cast<uint32_t>(data[3]) << 24;
-  platform::ReleaseValueBuffer(data);
-  platform::RegClose(key);
-  *target = static_cast<int32_t>(bits);
-  return ReadOutcome::kRead;
+  return {&machine, kReadFromMachineUserUnfinished};
 }
 
-enum class WriteOutcome { kWritten, kNoKey, kNotWritten };
+// Stores setting `index` of the chosen copy into its field, or traces why it
+// cannot: a failure keeps that field as it was, and is never made good from
+// the other copy.
+bool RegReadNumber(const Choice& choice, int index) {
+  const CopyReading& copy = *choice.copy;
+  switch (copy.outcome[index]) {
+    case ReadOutcome::kRead:
+      g_state.*kSettings[index].field = copy.value[index];
+      if (choice.readLine != nullptr) Trace(choice.readLine);
+      return true;
+    case ReadOutcome::kNoKey:
+      TraceF<100>("TARNIX:RegReadNumber - Failed to create/open key (%ld)\n", copy.openStatus);
+      return false;
+    case ReadOutcome::kNoValue:
+      break;
+  }
+  Trace("TARNIX:RegReadNumber - Failed to read key\n");
+  return false;
+}
 
-// Writes `value` as a REG_DWORD into `keyPath` of `hive`: the key created
-// where missing (`create`), else only an existing key.
-WriteOutcome WriteNumberIn(platform::Hive hive, const char* keyPath, const char* valueName,
-                           int32_t value, bool create) {
-  platform::RegistryKey key = nullptr;
-  long status = create ? platform::RegCreate(keyPath, platform::kKeyAllAccess, &key, hive)
-                       : platform::RegOpen(keyPath, platform::kKeySetValue, &key, hive);
-  if (status != platform::kRegOk) return WriteOutcome::kNoKey;
+void LoadSettings(const char* key) {
+  // Both copies and the record as they stand at one moment, where the store
+  // can give that.
+  platform::RegGroupBegin(platform::RegGroupKind::kRead);
+  CopyReading user = settings::ReadCopy(platform::Hive::kCurrentUser, key);
+  CopyReading machine = settings::ReadCopy(platform::Hive::kLocalMachine, key);
+  RecordState record = user.IsCopy() && machine.IsCopy() ? settings::CompareRecord(key, machine)
+                                                         : RecordState::kAbsent;
+  platform::RegGroupEnd();  // a read loses nothing when its end fails
+  Choice choice = ChooseCopy(user, machine, record);
+  for (int i = 0; i < kSettingCount; ++i) RegReadNumber(choice, i);
+}
 
-  // REG_DWORD: four bytes, least significant first; -1 is 0xFFFFFFFF.
-  uint32_t bits = static_cast<uint32_t>(value);
-  uint8_t data[4] = {static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8),
-                     static_cast<uint8_t>(bits >> 16), static_cast<uint8_t>(bits >> 24)};
-  status = platform::RegSet(key, valueName, platform::kRegDword, data, sizeof data);
-  platform::RegClose(key);
-  return status == platform::kRegOk ? WriteOutcome::kWritten : WriteOutcome::kNotWritten;
+// One save's share in the current user's hive. Its first write marks the
+// copy as being saved, so that a save cut short never makes it the newer
+// copy; the record of the machine's copy, written once all five values are
+// in, completes it.
+class UserSave {
+ public:
+  explicit UserSave(const char* key) : key_(key) {}
+
+  bool Write(int index, bool create) {
+    if (!started_) started_ = settings::MarkUserSaveUnfinished(key_, create);
+    if (!started_) return false;
+    has_[index] =
+        settings::WriteNumberIn(platform::Hive::kCurrentUser, key_, kSettings[index].writeName,
+                                g_state.*kSettings[index].field, create) == WriteOutcome::kWritten;
+    return has_[index];
+  }
+  bool has(int index) const { return has_[index]; }
+
+  // Completes the copy when the save put all five values into it.
+  void Finish() {
+    if (!started_) return;
+    bool whole = true;
+    for (bool one : has_) whole = whole && one;
+    if (!whole || !settings::RecordMachineCopy(
+                      key_, settings::ReadCopy(platform::Hive::kLocalMachine, key_))) {
+      Trace(kUserCopyUnfinished);
+    }
+  }
+
+ private:
+  const char* key_;
+  bool started_ = false;
+  bool has_[kSettingCount] = {};
+};
+
+// Writes setting `index` into the machine's copy.
+WriteOutcome RegWriteNumber(const char* key, int index) {
+  Trace("TARNIX:RegWriteNumber\n");
+  WriteOutcome outcome =
+      settings::WriteNumberIn(platform::Hive::kLocalMachine, key, kSettings[index].writeName,
+                              g_state.*kSettings[index].field, true);
+  if (outcome == WriteOutcome::kNoKey) {
+    Trace("TARNIX:RegWriteNumber - Failed to create/open key\n");
+  } else if (outcome == WriteOutcome::kNotWritten) {
+    Trace("TARNIX:RegWriteNumber - Failed to write data to key\n");
+  }
+  return outcome;
+}
+
+void SaveSettings(const char* key) {
+  platform::RegGroupBegin(platform::RegGroupKind::kWrite);
+  // A copy the current user keeps from a save that could not reach the
+  // machine's hive follows this save, so that it cannot hide it.
+  const bool userFollows = settings::ReadCopy(platform::Hive::kCurrentUser, key).IsCopy();
+  UserSave user(key);
+  bool machineWhole = true;  // the machine's copy took every value so far
+  for (int i = 0; i < kSettingCount; ++i) {
+    WriteOutcome machine = RegWriteNumber(key, i);
+    if (machine == WriteOutcome::kWritten && machineWhole) {
+      if (userFollows && user.Write(i, false)) Trace(kAlsoStoredForUser);
+      continue;
+    }
+    if (machineWhole) {
+      // Without the right to write the machine's hive (a user who is no
+      // administrator) the save is kept for the current user instead, and
+      // whole: the values the machine's copy took before this one as well.
+      machineWhole = false;
+      bool earlier = false;
+      for (int j = 0; j < i; ++j) {
+        if (!user.has(j) && user.Write(j, true)) earlier = true;
+      }
+      if (earlier) Trace(kEarlierAlsoStoredForUser);
+    }
+    if (user.Write(i, true)) {
+      Trace(machine == WriteOutcome::kWritten ? kAlsoStoredForUser : kStoredForUser);
+    }
+  }
+  user.Finish();
+  long status = platform::RegGroupEnd();
+  if (status != platform::kRegOk) {
+    TraceF<100>("TARNIX:DRV_SaveWorksheet - Failed to commit the save (%ld)\n", status);
+  }
 }
 
 }  // namespace
@@ -145,10 +227,7 @@ int32_t LoadWorksheet(const char* name) {
   TraceF<kKeyBufferBytes>("TARNIX:DRV_LoadWorksheet - Path = %s", key);
 
   if (usable) {
-    for (const Setting& setting : kSettings) {
-      // Each read stands alone: a failure keeps that field as it was.
-      RegReadNumber(key, setting.readName, &(g_state.*setting.field));
-    }
+    LoadSettings(key);
   } else {
     // Such a worksheet can never have been saved: it loads as one that was
     // not, keeping the settings as they are.
@@ -169,66 +248,12 @@ int32_t SaveWorksheet(const char* name) {
   TraceF<kKeyBufferBytes>("TARNIX:DRV_SaveWorksheet - Path = %s", key);
 
   if (usable) {
-    for (const Setting& setting : kSettings) {
-      RegWriteNumber(key, setting.writeName, g_state.*setting.field);
-    }
+    SaveSettings(key);
   } else {
     TraceRefused(kPrefix);
   }
   TraceSettings(kPrefix);
   return 1;
-}
-
-bool RegReadNumber(const char* keyPath, const char* valueName, int32_t* target) {
-  // What the current user stored, because the machine's hive could not be
-  // written, is newer than the machine's value and comes first; where the
-  // user has none, nothing is said and the machine's hive answers.
-  long status = platform::kRegOk;
-  if (ReadNumberIn(platform::Hive::kCurrentUser, keyPath, valueName, target, &status) ==
-      ReadOutcome::kRead) {
-    Trace("TARNIX:RegReadNumber - Read from the current user\n");
-    return true;
-  }
-  switch (ReadNumberIn(platform::Hive::kLocalMachine, keyPath, valueName, target, &status)) {
-    case ReadOutcome::kRead:
-      return true;
-    case ReadOutcome::kNoKey:
-      TraceF<100>("TARNIX:RegReadNumber - Failed to create/open key (%ld)\n", status);
-      return false;
-    case ReadOutcome::kNoValue:
-      break;
-  }
-  Trace("TARNIX:RegReadNumber - Failed to read key\n");
-  return false;
-}
-
-bool RegWriteNumber(const char* keyPath, const char* valueName, int32_t value) {
-  Trace("TARNIX:RegWriteNumber\n");
-  switch (WriteNumberIn(platform::Hive::kLocalMachine, keyPath, valueName, value, true)) {
-    case WriteOutcome::kWritten:
-      // A copy the current user keeps from a save that could not reach the
-      // machine's hive would hide this value on the next load: it follows.
-      if (WriteNumberIn(platform::Hive::kCurrentUser, keyPath, valueName, value, false) ==
-          WriteOutcome::kWritten) {
-        Trace("TARNIX:RegWriteNumber - Also stored for the current user\n");
-      }
-      return true;
-    case WriteOutcome::kNoKey:
-      Trace("TARNIX:RegWriteNumber - Failed to create/open key\n");
-      break;
-    case WriteOutcome::kNotWritten:
-      Trace("TARNIX:RegWriteNumber - Failed to write data to key\n");
-      break;
-  }
-  // Without the right to write the machine's hive (a user who is no
-  // administrator) the value is kept for the current user, where a load
-  // looks first, instead of being lost.
-  if (WriteNumberIn(platform::Hive::kCurrentUser, keyPath, valueName, value, true) !=
-      WriteOutcome::kWritten) {
-    return false;
-  }
-  Trace("TARNIX:RegWriteNumber - Stored for the current user\n");
-  return true;
 }
 
 }  // namespace tarnix

@@ -8,7 +8,5 @@ namespace tarnix {
 int32_t NewWorksheet();
 int32_t LoadWorksheet(const char* name);
 int32_t SaveWorksheet(const char* name);
-bool RegReadNumber(const char* keyPath, const char* valueName, int32_t* target);
-bool RegWriteNumber(const char* keyPath, const char* valueName, int32_t value);
 
 }  // namespace tarnix

@@ -4,6 +4,11 @@
 // stop stops; then the single-point panels and the voltage axes
 // (panel_checks.cjs) and the Record button (record_checks.cjs), where a
 // screenshot of the view while recording is kept (argument 1).
+//
+// Chromium keeps its profile's socket in its temporary folder, and a Unix
+// socket's path holds at most 107 bytes: below a checkout in a long folder
+// the test's own temporary folder is too deep for it, so Chromium gets a
+// short one of its own in /tmp, removed however the test ends.
 'use strict';
 const fs = require('node:fs');
 const os = require('node:os');
@@ -72,14 +77,22 @@ async function startWith(page, { channels, rate, blockSize, hostDelayMs = 0 }) {
 }
 
 async function main() {
+  const socketDir = fs.mkdtempSync(path.join('/tmp', 'tarnix-chromium-'));
   const recordings = fs.mkdtempSync(path.join(os.tmpdir(), 'tarnix-recordings-'));
-  const monitor = await startMonitor(['--wav-folder', programPath(recordings)]);
-  const browser = await chromium.launch({
-    executablePath: '/usr/bin/chromium', headless: true,
-    args: process.getuid && process.getuid() === 0 ? ['--no-sandbox'] : [],
+  process.on('exit', () => {
+    fs.rmSync(socketDir, { recursive: true, force: true });
+    fs.rmSync(recordings, { recursive: true, force: true });
   });
+  let monitor;
+  let browser;
   let failure;
   try {
+    monitor = await startMonitor(['--wav-folder', programPath(recordings)]);
+    browser = await chromium.launch({
+      executablePath: '/usr/bin/chromium', headless: true,
+      args: process.getuid && process.getuid() === 0 ? ['--no-sandbox'] : [],
+      env: { ...process.env, TMPDIR: socketDir },
+    });
     const page = await browser.newPage({ viewport: { width: 1100, height: 900 } });
     const errors = [];
     page.on('pageerror', (e) => errors.push(String(e)));
@@ -148,8 +161,8 @@ async function main() {
   } catch (e) {
     failure = e;
   }
-  await browser.close();
-  fs.rmSync(recordings, { recursive: true, force: true });
+  if (browser) await browser.close();
+  if (!monitor) throw failure;
   await stopMonitor(monitor, failure);
 }
 

@@ -6,7 +6,7 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const {
-  startProgram, programPid, stopProgram, programPath, startSeconds, stopName,
+  startProgram, programPid, stopProgram, endProgram, programPath, startSeconds, stopName, underWine,
 } = require('./monitor_program.cjs');
 
 // The simulated board: input 0 carries a sequence (each sample 500 uV above
@@ -28,14 +28,32 @@ const BOARD_PROFILE = {
   }],
 };
 
+// Each monitor started and not yet stopped, with its folder: ended when the
+// test ends some other way (a failure before its stop, an exception, a
+// signal), so that no monitor outlives its test.
+const unstopped = new Map();
+process.on('exit', () => {
+  for (const [child, dir] of unstopped) {
+    endProgram(child);
+    fs.rmSync(dir, { recursive: true, force: true });
+  }
+});
+for (const signal of ['SIGTERM', 'SIGINT', 'SIGHUP']) {
+  process.on(signal, () => process.exit(128 + os.constants.signals[signal]));
+}
+
 function startMonitor(extraArgs = []) {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'tarnix-monitor-'));
   const profile = path.join(dir, 'board.json');
   fs.writeFileSync(profile, JSON.stringify(BOARD_PROFILE));
   const child = startProgram(['--board-config', programPath(profile), 'monitor', ...extraArgs]);
+  unstopped.set(child, dir);
   let output = '';
   child.stderr.on('data', (d) => { output += d; });
-  const exited = new Promise((resolve) => child.on('exit', (code, signal) => resolve({ code, signal })));
+  const exited = new Promise((resolve) => child.on('exit', (code, signal) => {
+    if (!underWine) unstopped.delete(child);
+    resolve({ code, signal });
+  }));
   const url = new Promise((resolve, reject) => {
     let out = '';
     child.stdout.on('data', (d) => {
@@ -56,6 +74,7 @@ function startMonitor(extraArgs = []) {
     async stop() {
       stopProgram(this.pid);
       const e = await exited;
+      unstopped.delete(child);
       fs.rmSync(dir, { recursive: true, force: true });
       return e;
     },

@@ -118,7 +118,19 @@ function listeningSockets(pid, port) {
   return found;
 }
 
+// Ends what startProgram started, at once and without waiting: for a test
+// that is ending before it could stop the program itself. Under Wine the
+// whole process group is asked, the script and the Wine process in it.
+function endProgram(child) {
+  try {
+    if (underWine) process.kill(-child.pid, stopSignal);
+    else if (child.exitCode === null && child.signalCode === null) child.kill(stopSignal);
+  } catch (e) {
+    if (e.code !== 'ESRCH') throw e;
+  }
+}
+
 module.exports = {
-  startProgram, programPid, stopProgram, programPath, listeningSockets, startSeconds, stopName,
-  underWine,
+  startProgram, programPid, stopProgram, endProgram, programPath, listeningSockets, startSeconds,
+  stopName, underWine,
 };

@@ -12,6 +12,11 @@ set -u
 dll=$1
 objdump=$2
 
+# Copied here by hand on purpose, not read from the export table
+# (abi/driver/abi/driver_entries.h) or the .def file made from it: these names
+# and argument bytes are the binary interface hosts already built call, so a
+# row added, renamed or changed there fails here until this list is changed
+# with it.
 expected='DRV_AdvanceAnalogOutputBuf 0
 DRV_AdvanceCounterOutputBuf 0
 DRV_AdvanceDigitalOutputBuf 0

@@ -135,7 +135,7 @@ TARNIX_EXPORT void TarnixPortable_SetRegistryPath(const char* path);
 TARNIX_EXPORT void TarnixPortable_SetRegistryReadOnly(int readOnly);
 // Scratch (nonzero): a store thrown away after the run, as the fuzz target's
 // is; its writes are not synced to the disk, which otherwise costs most of a
-// fuzz run's time. Each write is still its own transaction.
+// fuzz run's time. Transactions are kept as ever (a save is one).
 TARNIX_EXPORT void TarnixPortable_SetRegistryScratch(int scratch);
 
 // ---- global memory

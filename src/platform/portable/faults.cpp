@@ -39,7 +39,12 @@ bool ShouldFail(TarnixFault fault) {
   return true;
 }
 
+}  // namespace tarnix::platform::portable
+
+// The control entries stand outside every namespace: a definition inside one
+// would not take the export visibility that abi/portable_control.h declares.
 extern "C" int TarnixPortable_FailOperation(const char* operation, int after, int count) {
+  using namespace tarnix::platform::portable;
   if (operation == nullptr) return 0;
   for (int fault = 0; fault < kTarnixFaultCount; ++fault) {
     if (std::strcmp(kFaultNames[fault], operation) != 0) continue;
@@ -51,8 +56,7 @@ extern "C" int TarnixPortable_FailOperation(const char* operation, int after, in
 }
 
 extern "C" void TarnixPortable_ClearFaults() {
+  using namespace tarnix::platform::portable;
   std::lock_guard<std::mutex> lock(g_mutex);
   for (auto& fault : g_faults) fault = {0, 0};
 }
-
-}  // namespace tarnix::platform::portable

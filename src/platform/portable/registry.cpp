@@ -100,6 +100,10 @@ long RegSet(RegistryKey key, const char* name, uint32_t type, const void* data, 
 
 void RegClose(RegistryKey key) { delete static_cast<OpenKey*>(key); }
 
+void RegGroupBegin(RegGroupKind kind) { store::GroupBegin(kind == RegGroupKind::kWrite); }
+
+long RegGroupEnd() { return store::GroupEnd(); }
+
 void* AllocateValueBuffer(uint32_t bytes) {
   if (portable::ShouldFail(kTarnixFaultValueBuffer)) return nullptr;
   return std::malloc(bytes == 0 ? 1 : bytes);

@@ -1,56 +1,16 @@
-// The portable registry's SQLite store (contract in registry_store.h).
+// The portable registry's keys and values (contract in registry_store.h), on
+// the connection of registry_connection.h.
 #include "platform/portable/registry_store.h"
 
-#include <fcntl.h>
 #include <sqlite3.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <mutex>
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/portable/registry_connection.h"
 
 namespace tarnix::platform::portable::registry {
 namespace {
-
-constexpr int kBusyTimeoutMs = 15000;
-
-constexpr char kSchema[] =
-    "CREATE TABLE IF NOT EXISTS reg_key ("
-    " id INTEGER PRIMARY KEY,"
-    " parent INTEGER NOT NULL,"  // a hive's root (0, -1) or a key
-    " name TEXT NOT NULL,"       // spelling at creation
-    " folded TEXT NOT NULL,"     // lower-cased, for lookups
-    " UNIQUE (parent, folded));"
-    "CREATE TABLE IF NOT EXISTS reg_value ("
-    " key INTEGER NOT NULL,"
-    " name TEXT NOT NULL,"
-    " folded TEXT NOT NULL,"
-    " type INTEGER NOT NULL,"
-    " data BLOB NOT NULL,"
-    " PRIMARY KEY (key, folded)) WITHOUT ROWID;";
-
-struct Connection {
-  std::mutex mutex;
-  sqlite3* db = nullptr;
-  bool writable = false;
-  bool hasSchema = false;
-  bool forcedReadOnly = false;
-  bool scratch = false;  // writes need not reach the disk
-  int writerLock = -1;   // the store's lock file, when it could be opened
-  bool pathOverridden = false;
-  std::string overridePath;
-};
-
-Connection& Conn() {
-  static Connection connection;
-  return connection;
-}
 
 std::string Fold(const std::string& text) {
   std::string folded = text;
@@ -73,149 +33,6 @@ std::vector<std::string> SplitPath(const char* path) {
   }
   if (!current.empty()) parts.push_back(current);
   return parts;
-}
-
-std::string ResolvePath(const Connection& c) {
-  if (c.pathOverridden) return c.overridePath;
-  const char* env = std::getenv("TARNIX_REGISTRY");
-  if (env != nullptr && env[0] != '\0') return env;
-  const char* data = std::getenv("XDG_DATA_HOME");
-  if (data != nullptr && data[0] == '/') return std::string(data) + "/tarnix/registry.sqlite3";
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && home[0] != '\0') {
-    return std::string(home) + "/.local/share/tarnix/registry.sqlite3";
-  }
-  return {};
-}
-
-// mkdir -p for the directories above `file`.
-bool MakeParentDirectories(const std::string& file) {
-  for (std::size_t slash = file.find('/', 1); slash != std::string::npos;
-       slash = file.find('/', slash + 1)) {
-    std::string dir = file.substr(0, slash);
-    if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  }
-  return true;
-}
-
-void Close(Connection& c) {
-  if (c.db != nullptr) sqlite3_close_v2(c.db);
-  if (c.writerLock >= 0) ::close(c.writerLock);
-  c.writerLock = -1;
-  c.db = nullptr;
-  c.writable = false;
-  c.hasSchema = false;
-}
-
-bool SchemaPresent(sqlite3* db) {
-  sqlite3_stmt* stmt = nullptr;
-  bool present = false;
-  if (sqlite3_prepare_v2(db,
-                         "SELECT count(*) FROM sqlite_master WHERE type = 'table'"
-                         " AND name IN ('reg_key', 'reg_value')",
-                         -1, &stmt, nullptr) == SQLITE_OK &&
-      sqlite3_step(stmt) == SQLITE_ROW) {
-    present = sqlite3_column_int(stmt, 0) == 2;
-  }
-  sqlite3_finalize(stmt);
-  return present;
-}
-
-bool TryOpen(Connection& c, const std::string& path, int flags) {
-  sqlite3* db = nullptr;
-  if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
-    sqlite3_close_v2(db);
-    return false;
-  }
-  sqlite3_busy_timeout(db, kBusyTimeoutMs);
-  c.db = db;
-  c.writable = (flags & SQLITE_OPEN_READWRITE) != 0 && sqlite3_db_readonly(db, "main") == 0;
-  if (c.writable) {
-    sqlite3_exec(db, c.scratch ? "PRAGMA synchronous = OFF" : "PRAGMA synchronous = FULL", nullptr,
-                 nullptr, nullptr);
-    c.writerLock = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  }
-  c.hasSchema = SchemaPresent(db);
-  return true;
-}
-
-// Writers of all processes queue on the lock file, where the kernel wakes a
-// waiter as soon as the lock is free. SQLite's own busy handler only polls
-// with growing pauses, and a process that keeps saving could otherwise hold
-// the database lock so often that a polling writer times out and loses its
-// write. Without a lock file (no right to create it) SQLite's locking alone
-// decides.
-class WriterTurn {
- public:
-  explicit WriterTurn(int fd) : fd_(fd) {
-    if (fd_ < 0) return;
-    while (::flock(fd_, LOCK_EX) != 0) {
-      if (errno != EINTR) {
-        fd_ = -1;
-        return;
-      }
-    }
-  }
-  ~WriterTurn() {
-    if (fd_ >= 0) ::flock(fd_, LOCK_UN);
-  }
-  WriterTurn(const WriterTurn&) = delete;
-  WriterTurn& operator=(const WriterTurn&) = delete;
-
- private:
-  int fd_;
-};
-
-// Creates the tables on the first write. Several processes may do so at
-// once; IF NOT EXISTS inside one write transaction makes that harmless. A
-// failure is answered, not remembered: the next write tries again.
-int EnsureSchema(Connection& c) {
-  if (c.hasSchema) return SQLITE_OK;
-  std::string create = std::string("BEGIN IMMEDIATE;") + kSchema + "COMMIT;";
-  int rc = sqlite3_exec(c.db, create.c_str(), nullptr, nullptr, nullptr);
-  if (rc != SQLITE_OK) {
-    sqlite3_exec(c.db, "ROLLBACK", nullptr, nullptr, nullptr);
-    return rc;
-  }
-  c.hasSchema = true;
-  return SQLITE_OK;
-}
-
-// The open store, or nullptr when there is none (yet). A read never creates
-// the file; the first write does.
-sqlite3* Open(Connection& c, bool forWriting) {
-  if (c.db != nullptr) return c.db;
-  std::string path = ResolvePath(c);
-  if (path.empty()) return nullptr;
-  const int readOnly = SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX;
-  const int readWrite = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX;
-  if (c.forcedReadOnly) return TryOpen(c, path, readOnly) ? c.db : nullptr;
-  if (TryOpen(c, path, readWrite)) return c.db;
-  // No file yet (SQLite itself opens a file it may not write read-only). The
-  // connection is kept for the life of the process, so it must not end up
-  // read-only merely because another process created the file between the
-  // open above and the next step: every later save of this process would be
-  // refused. A writer therefore opens with CREATE, which also opens a file
-  // that appeared meanwhile, and a reader that now finds the file tries
-  // read-write again before settling for read-only.
-  if (forWriting && MakeParentDirectories(path) &&
-      TryOpen(c, path, readWrite | SQLITE_OPEN_CREATE)) {
-    return c.db;
-  }
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return nullptr;
-  if (TryOpen(c, path, readWrite)) return c.db;
-  return TryOpen(c, path, readOnly) ? c.db : nullptr;
-}
-
-long ReadFailure(int rc) {
-  int primary = rc & 0xFF;
-  return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB ? kRegBadDb : kRegCantRead;
-}
-
-long WriteFailure(int rc) {
-  int primary = rc & 0xFF;
-  return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB ? kRegBadDb : kRegAccessDenied;
 }
 
 // One prepared statement, finalized on every path.
@@ -266,7 +83,7 @@ int FindChild(sqlite3* db, KeyId parent, const std::string& folded, KeyId* id) {
 
 long FindKey(KeyId root, const char* path, KeyId* id) {
   Connection& c = Conn();
-  std::lock_guard<std::mutex> lock(c.mutex);
+  std::lock_guard<std::recursive_mutex> lock(c.mutex);
   std::vector<std::string> parts = SplitPath(path);
   KeyId current = root;
   if (parts.empty()) {
@@ -274,10 +91,7 @@ long FindKey(KeyId root, const char* path, KeyId* id) {
     return kRegOk;
   }
   sqlite3* db = Open(c, false);
-  // Another process may have created the tables since this one opened the
-  // file.
-  if (db != nullptr && !c.hasSchema) c.hasSchema = SchemaPresent(db);
-  if (db == nullptr || !c.hasSchema) return kRegNotFound;  // an empty registry
+  if (!SchemaReady(c)) return kRegNotFound;  // an empty registry
   for (const std::string& part : parts) {
     int rc = FindChild(db, current, Fold(part), &current);
     if (rc == SQLITE_DONE) return kRegNotFound;
@@ -289,17 +103,14 @@ long FindKey(KeyId root, const char* path, KeyId* id) {
 
 long CreateKey(KeyId root, const char* path, KeyId* id) {
   Connection& c = Conn();
-  std::lock_guard<std::mutex> lock(c.mutex);
+  std::lock_guard<std::recursive_mutex> lock(c.mutex);
   sqlite3* db = Open(c, true);
   if (db == nullptr || !c.writable) return kRegAccessDenied;
-  WriterTurn turn(c.writerLock);
-  int rc = EnsureSchema(c);
-  if (rc != SQLITE_OK) return WriteFailure(rc);
+  Change change(c);
+  if (change.begun() != SQLITE_OK) return WriteFailure(change.begun());
   std::vector<std::string> parts = SplitPath(path);
-
-  rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-  if (rc != SQLITE_OK) return WriteFailure(rc);
   KeyId current = root;
+  int rc = SQLITE_ROW;
   for (const std::string& part : parts) {
     std::string folded = Fold(part);
     rc = FindChild(db, current, folded, &current);
@@ -319,23 +130,17 @@ long CreateKey(KeyId root, const char* path, KeyId* id) {
     }
     if (rc != SQLITE_ROW) break;
   }
-  if (parts.empty() || rc == SQLITE_ROW) rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-  if (rc != SQLITE_OK) {
-    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-    return WriteFailure(rc);
-  }
+  rc = change.Finish(rc == SQLITE_ROW ? SQLITE_OK : rc);
+  if (rc != SQLITE_OK) return WriteFailure(rc);
   *id = current;
   return kRegOk;
 }
 
 long ReadValue(KeyId key, const char* name, uint32_t* type, std::vector<uint8_t>* data) {
   Connection& c = Conn();
-  std::lock_guard<std::mutex> lock(c.mutex);
+  std::lock_guard<std::recursive_mutex> lock(c.mutex);
   sqlite3* db = Open(c, false);
-  // Another process may have created the tables since this one opened the
-  // file.
-  if (db != nullptr && !c.hasSchema) c.hasSchema = SchemaPresent(db);
-  if (db == nullptr || !c.hasSchema) return kRegNotFound;
+  if (!SchemaReady(c)) return kRegNotFound;
   Statement read(db, "SELECT type, data FROM reg_value WHERE key = ?1 AND folded = ?2");
   if (!read.ok()) return ReadFailure(read.rc());
   read.bind(1, key);
@@ -352,24 +157,18 @@ long ReadValue(KeyId key, const char* name, uint32_t* type, std::vector<uint8_t>
 
 long WriteValue(KeyId key, const char* name, uint32_t type, const void* data, uint32_t size) {
   Connection& c = Conn();
-  std::lock_guard<std::mutex> lock(c.mutex);
+  std::lock_guard<std::recursive_mutex> lock(c.mutex);
   sqlite3* db = Open(c, true);
   if (db == nullptr || !c.writable) return kRegAccessDenied;
-  WriterTurn turn(c.writerLock);
-  int rc = EnsureSchema(c);
-  if (rc != SQLITE_OK) return WriteFailure(rc);
+  Change change(c);
+  if (change.begun() != SQLITE_OK) return WriteFailure(change.begun());
   std::string spelled = name == nullptr ? "" : name;
-  // One transaction per write, taken for writing from the start: a statement
-  // that first reads and then wants to write would get SQLITE_BUSY at once,
-  // without waiting, while another process holds the write lock.
-  rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-  if (rc != SQLITE_OK) return WriteFailure(rc);
   Statement write(
       db,
       "INSERT INTO reg_value (key, name, folded, type, data) VALUES (?1, ?2, ?3, ?4, ?5)"
       " ON CONFLICT (key, folded) DO UPDATE SET type = excluded.type,"
       " data = excluded.data");
-  rc = write.ok() ? SQLITE_OK : write.rc();
+  int rc = write.ok() ? SQLITE_OK : write.rc();
   if (rc == SQLITE_OK) {
     write.bind(1, key);
     write.bind(2, spelled);
@@ -377,35 +176,10 @@ long WriteValue(KeyId key, const char* name, uint32_t type, const void* data, ui
     write.bind(4, static_cast<int64_t>(type));
     write.bindBlob(5, data, size);
     rc = write.step();
-    if (rc == SQLITE_DONE) rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_DONE) rc = SQLITE_OK;
   }
-  if (rc != SQLITE_OK) {
-    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-    return WriteFailure(rc);
-  }
-  return kRegOk;
-}
-
-void UsePath(const char* path) {
-  Connection& c = Conn();
-  std::lock_guard<std::mutex> lock(c.mutex);
-  Close(c);
-  c.pathOverridden = path != nullptr;
-  c.overridePath = path == nullptr ? "" : path;
-}
-
-void ForceReadOnly(bool readOnly) {
-  Connection& c = Conn();
-  std::lock_guard<std::mutex> lock(c.mutex);
-  Close(c);
-  c.forcedReadOnly = readOnly;
-}
-
-void UseScratch(bool scratch) {
-  Connection& c = Conn();
-  std::lock_guard<std::mutex> lock(c.mutex);
-  Close(c);
-  c.scratch = scratch;
+  rc = change.Finish(rc);
+  return rc == SQLITE_OK ? kRegOk : WriteFailure(rc);
 }
 
 }  // namespace tarnix::platform::portable::registry

@@ -14,9 +14,11 @@
 // value names compare without regard to (ASCII) case and keep the spelling
 // they were created with; values keep their type and raw bytes; a missing
 // key or value answers 2; a store that cannot be written answers 5. Every
-// write is its own transaction (rollback journal, full sync), so a process
-// killed in the middle of a save leaves each value either old or new, and a
-// busy timeout lets several processes save at once without losing a write.
+// write is its own transaction (rollback journal, full sync) unless a group
+// is open: then the group's writes are one transaction, committed when the
+// group ends, so a process killed in the middle of a save leaves the whole
+// save either old or new. Writers of all processes take turns, so several
+// processes can save at once without losing a write or mixing two saves.
 #pragma once
 
 #include <cstdint>
@@ -48,6 +50,13 @@ long CreateKey(KeyId root, const char* path, KeyId* id);
 long ReadValue(KeyId key, const char* name, uint32_t* type, std::vector<uint8_t>* data);
 // Creates or replaces a value (an existing value keeps its name's spelling).
 long WriteValue(KeyId key, const char* name, uint32_t type, const void* data, uint32_t size);
+
+// A group of calls as one transaction (platform.h, RegGroupBegin). The
+// calling thread holds the store from GroupBegin to GroupEnd; groups nest
+// by count, the outermost one decides. A write group that cannot get a
+// writable store leaves its calls standing alone (they fail as they would).
+void GroupBegin(bool forWriting);
+long GroupEnd();
 
 // Test and tool controls (see abi/portable_control.h).
 void UsePath(const char* path);

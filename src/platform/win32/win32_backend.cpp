@@ -122,6 +122,12 @@ long RegSet(RegistryKey key, const char* name, uint32_t type, const void* data, 
 
 void RegClose(RegistryKey key) { RegCloseKey(static_cast<HKEY>(key)); }
 
+// The plain registry calls the module uses have no transaction: each call of
+// a group stands alone.
+void RegGroupBegin(RegGroupKind) {}
+
+long RegGroupEnd() { return kRegOk; }
+
 void* AllocateValueBuffer(uint32_t bytes) { return HeapAlloc(GetProcessHeap(), 0, bytes); }
 
 void ReleaseValueBuffer(void* buffer) {

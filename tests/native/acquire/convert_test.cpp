@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "acquire/float_to_int.h"
+#include "processor/conversion_path_cases.h"
 
 namespace tarnix {
 namespace {
@@ -84,27 +85,6 @@ int16_t Oracle(int32_t raw, const BlockScale& s) {
   return static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint64_t>(v / s.divisor)));
 }
 
-std::vector<std::string> AvailablePaths() {
-  std::vector<std::string> paths;
-  for (const char* name : {"avx512", "avx2", "sse2", "scalar"}) {
-    if (ForceConversionPath(name)) paths.emplace_back(name);
-  }
-  ForceConversionPath(nullptr);
-  return paths;
-}
-
-class ConvertPaths : public ::testing::TestWithParam<std::string> {
- protected:
-  void SetUp() override {
-    if (!ForceConversionPath(GetParam().c_str())) {
-      // Every x86-64 processor has SSE2, and the scalar loop needs nothing.
-      ASSERT_TRUE(GetParam() == "avx512" || GetParam() == "avx2") << GetParam() << " refused";
-      GTEST_SKIP() << "this processor has no " << GetParam() << " path";
-    }
-  }
-  void TearDown() override { ForceConversionPath(nullptr); }
-};
-
 // Readings around everything that matters for one scale: the extremes of
 // int32, the clamp limits +-1, zero, multiples of the divisor +-1, and
 // random values (inside the window and anywhere).
@@ -144,7 +124,7 @@ std::vector<int32_t> Readings(const BlockScale& s, std::mt19937& rng) {
   return r;
 }
 
-TEST_P(ConvertPaths, EveryDivisorMatchesTheOracle) {
+void EveryDivisorMatchesTheOracle(const char*) {
   std::mt19937 rng(12345);
   std::vector<int16_t> fast, plain;
   for (int32_t d = INT16_MIN; d <= INT16_MAX; ++d) {
@@ -176,7 +156,7 @@ TEST_P(ConvertPaths, EveryDivisorMatchesTheOracle) {
   }
 }
 
-TEST_P(ConvertPaths, EveryLengthStaysInsideItsBuffers) {
+void EveryLengthStaysInsideItsBuffers(const char*) {
   std::mt19937 rng(99);
   std::uniform_int_distribution<int32_t> any(-12000000, 12000000);
   const BlockScale s = ScaleForRange(-10.0, 10.0);
@@ -193,7 +173,7 @@ TEST_P(ConvertPaths, EveryLengthStaysInsideItsBuffers) {
   }
 }
 
-TEST_P(ConvertPaths, InvertedAndZeroScales) {
+void InvertedAndZeroScales(const char*) {
   const std::vector<int32_t> raw = {
       INT32_MIN, -6000000, 0,  4999999, 5000000, 6000000, INT32_MAX, 1,  2,  3,  4,  5,
       6,         7,        8,  9,       10,      11,      12,        13, 14, 15, 16, 17,
@@ -209,16 +189,28 @@ TEST_P(ConvertPaths, InvertedAndZeroScales) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Acquire, ConvertPaths,
-                         ::testing::Values("avx512", "avx2", "sse2", "scalar"),
-                         [](const auto& info) { return info.param; });
+// Every path, one case each (processor/conversion_path_cases.h).
+[[maybe_unused]] const bool kPathCasesRegistered =
+    tarnix_test::RegisterConversionPathCases("EveryDivisorMatchesTheOracle", __FILE__, __LINE__,
+                                             EveryDivisorMatchesTheOracle) &&
+    tarnix_test::RegisterConversionPathCases("EveryLengthStaysInsideItsBuffers", __FILE__, __LINE__,
+                                             EveryLengthStaysInsideItsBuffers) &&
+    tarnix_test::RegisterConversionPathCases("InvertedAndZeroScales", __FILE__, __LINE__,
+                                             InvertedAndZeroScales);
 
-TEST(ConvertPathsChoice, BestAvailableIsTheDefault) {
-  const std::vector<std::string> paths = AvailablePaths();
-  ASSERT_FALSE(paths.empty());
-  EXPECT_EQ(ConversionPathName(), paths.front());
+// The module accepts exactly the paths the processor has (as this test reads
+// CPUID and XGETBV itself) and chooses the fastest of them.
+TEST(ConversionPathChoice, TheFastestPathTheProcessorHasIsTheDefault) {
+  std::string fastest;
+  for (const tarnix_test::ConversionPathSuite& suite : tarnix_test::kConversionPathSuites) {
+    const bool has = tarnix_test::ProcessorHasPath(suite.path);
+    EXPECT_EQ(ForceConversionPath(suite.path), has) << suite.path;
+    if (has && fastest.empty()) fastest = suite.path;
+  }
+  ASSERT_TRUE(ForceConversionPath(nullptr));
+  EXPECT_EQ(ConversionPathName(), fastest);
   EXPECT_FALSE(ForceConversionPath("mmx"));
-  EXPECT_EQ(ConversionPathName(), paths.front());
+  EXPECT_EQ(ConversionPathName(), fastest);
 }
 
 }  // namespace

@@ -59,6 +59,31 @@ fi
 
 root="$work/root"
 dpkg -x "$deb" "$root"
+
+# Its bill of materials: made only when the run-time parts of
+# packaging/third-party.json are exactly the packages Depends names, valid
+# CycloneDX, and each part it lists as inside has its licence in copyright.
+source=$(cd "$(dirname "$0")/../../.." && pwd)
+status=0
+SOURCE_DATE_EPOCH=$(cat "$build/source-date-epoch") \
+  node "$source/packaging/release/manifest.cjs" sbom deb "$deb" "$work/deb.cdx.json" || status=$?
+check "bill of materials made (run-time parts are the Depends field's)" test "$status" -eq 0
+status=0
+node "$source/packaging/release/check-sbom.cjs" "$work/deb.cdx.json" >"$work/sbom.txt" || status=$?
+cat "$work/sbom.txt"
+check "bill of materials is valid CycloneDX" test "$status" -eq 0
+inside=$(sed -n 's/^  \(.* [^ ]*\) | inside the package | .*/\1/p' "$work/sbom.txt")
+check "bill of materials lists parts inside" test -n "$inside"
+printf '%s\n' "$inside" | while read -r part; do
+  if grep -qxF "$part" "$root/usr/share/doc/tarnix/copyright"; then
+    echo "ok: copyright carries $part"
+  else
+    echo "FAILED: copyright lacks $part" >&2
+    echo failed
+  fi
+done >"$work/copyright-checks.txt"
+cat "$work/copyright-checks.txt"
+check "copyright carries every part inside" test -z "$(grep -x failed "$work/copyright-checks.txt")"
 check "changelog's latest entry is $version" \
   has "$(gzip -dc "$root/usr/share/doc/tarnix/changelog.gz" | head -n 1)" "^tarnix \\($version\\) "
 check "manual page names the command" \

@@ -1,6 +1,7 @@
 // The portable registry's own contract: persistence across processes, saves
 // from several processes at once, a process killed while saving, where the
 // file lives, and the Windows semantics the worksheet code relies on.
+#include <poll.h>
 #include <signal.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -84,14 +85,27 @@ TEST_F(RegistryStoreTest, SettingsSurviveTheProcessInBothDirections) {
   EXPECT_EQ(Wait(loader), 0) << "the child did not load what this process saved";
 }
 
-TEST_F(RegistryStoreTest, SeveralProcessesSavingAtOnceLoseNothing) {
+// What sheet i of process p holds: every value says which save it came from.
+std::vector<int32_t> SavedBy(int p, int i) { return {p * 1000 + i, p, i, -p, -i}; }
+
+// The save a set of five values came from, if they are one save's.
+bool OneSave(const std::vector<int32_t>& values) {
+  int p = values[0] / 1000;
+  return values[0] >= 0 && values == SavedBy(p, values[0] % 1000);
+}
+
+TEST_F(RegistryStoreTest, SeveralProcessesSavingAtOnceLoseNothingAndNeverMixTwoSaves) {
   constexpr int kProcesses = 3;
   constexpr int kSheets = 12;
+  std::vector<int32_t> seed = SavedBy(9, 0);
+  SetSettings(seed[0], seed[1], seed[2], seed[3], seed[4]);
+  SaveWorksheet("shared");  // so that the reader below finds the common key from the start
   std::vector<pid_t> children;
   for (int p = 0; p < kProcesses; ++p) {
     children.push_back(Spawn(storePath_, [p] {
       for (int i = 0; i < kSheets; ++i) {
-        SetSettings(p * 1000 + i, p, i, -p, -i);
+        std::vector<int32_t> values = SavedBy(p, i);
+        SetSettings(values[0], values[1], values[2], values[3], values[4]);
         std::string name = "proc" + std::to_string(p) + "\\sheet" + std::to_string(i);
         SaveWorksheet(name.c_str());
         SaveWorksheet("shared");  // everyone also writes one common key
@@ -99,7 +113,24 @@ TEST_F(RegistryStoreTest, SeveralProcessesSavingAtOnceLoseNothing) {
       return 0;
     }));
   }
+  // A reader meanwhile, until the savers are done (the pipe then closes):
+  // every load of the common key gives one save's set.
+  int savers[2];
+  ASSERT_EQ(pipe(savers), 0);
+  pid_t reader = Spawn(storePath_, [&savers] {
+    close(savers[1]);
+    int mixed = 0;
+    for (pollfd done{savers[0], POLLIN, 0}; poll(&done, 1, 0) == 0;) {
+      SetSettings(-1, -1, -1, -1, -1);
+      LoadWorksheet("shared");
+      if (!OneSave(Settings())) ++mixed;
+    }
+    return mixed == 0 ? 0 : 1;
+  });
+  close(savers[0]);
   for (pid_t child : children) EXPECT_EQ(Wait(child), 0);
+  close(savers[1]);
+  EXPECT_EQ(Wait(reader), 0) << "1: a load mixed two saves; 3: a load failed";
 
   int wrong = 0;
   for (int p = 0; p < kProcesses; ++p) {
@@ -107,7 +138,7 @@ TEST_F(RegistryStoreTest, SeveralProcessesSavingAtOnceLoseNothing) {
       SetSettings(0, 0, 0, 0, 0);
       std::string name = "proc" + std::to_string(p) + "\\sheet" + std::to_string(i);
       LoadWorksheet(name.c_str());
-      if (Settings() != std::vector<int32_t>{p * 1000 + i, p, i, -p, -i}) {
+      if (Settings() != SavedBy(p, i)) {
         ++wrong;
         ADD_FAILURE() << name << " got serial " << g_state.serialNo;
       }
@@ -115,38 +146,51 @@ TEST_F(RegistryStoreTest, SeveralProcessesSavingAtOnceLoseNothing) {
   }
   EXPECT_EQ(wrong, 0);
   EXPECT_EQ(IntegrityCheck(storePath_), "ok");
-  // The shared key exists once, with one value of each name.
+  // The common key holds all five values of one and the same save.
   SetSettings(-1, -1, -1, -1, -1);
   LoadWorksheet("shared");
-  EXPECT_NE(g_state.serialNo, -1);
-  EXPECT_GE(g_state.clockSource, 0);
+  EXPECT_TRUE(OneSave(Settings())) << ::testing::PrintToString(Settings());
 }
 
-TEST_F(RegistryStoreTest, ProcessKilledWhileSavingLeavesWholeValues) {
+// The pattern of save i: every byte of every value is i.
+int32_t Pattern(int i) {
+  return static_cast<int32_t>(static_cast<uint32_t>(i & 0x7F) * 0x01010101u);
+}
+
+TEST_F(RegistryStoreTest, ProcessKilledWhileSavingLeavesTheLastWholeSave) {
   SetSettings(0, 0, 0, 0, 0);
   SaveWorksheet("crash");
   for (int round = 0; round < 3; ++round) {
-    // The saver says each finished save through a pipe: the kill comes
-    // during a later save however slowly the child gets going, never
-    // before its first one.
-    int saves[2];
-    ASSERT_EQ(pipe(saves), 0);
-    pid_t saver = Spawn(storePath_, [&saves] {
-      close(saves[0]);
-      for (int32_t i = 1;; ++i) {
-        // Every value of round i carries the pattern i * 0x01010101.
-        int32_t v = static_cast<int32_t>(static_cast<uint32_t>(i & 0x7F) * 0x01010101u);
-        SetSettings(v, v, v, v, v);
+    // The saver makes `whole` saves, then stops for good in the next one
+    // right before its value number round + 2, and says so through a pipe:
+    // the kill comes half way through a save, whatever the timing.
+    const int whole = 2 + 3 * round;
+    const int stopAt = whole * 5 + round + 2;  // counted in RegWriteNumber lines
+    int stopped[2];
+    ASSERT_EQ(pipe(stopped), 0);
+    pid_t saver = Spawn(storePath_, [&stopped, stopAt] {
+      close(stopped[0]);
+      static int fd, writes, at;
+      fd = stopped[1];
+      writes = 0;
+      at = stopAt;
+      TarnixPortable_SetTraceHook(
+          [](const char* text, void*) {
+            if (std::strcmp(text, "TARNIX:RegWriteNumber\n") != 0 || ++writes != at) return;
+            if (write(fd, "s", 1) == 1) pause();
+          },
+          nullptr);
+      for (int i = 1;; ++i) {
+        SetSettings(Pattern(i), Pattern(i), Pattern(i), Pattern(i), Pattern(i));
         SaveWorksheet("crash");
-        if (write(saves[1], "s", 1) != 1) return 1;
       }
       return 0;
     });
-    close(saves[1]);
-    char saved = 0;
-    for (int n = 0; n < 2 + 3 * round; ++n) ASSERT_EQ(read(saves[0], &saved, 1), 1);
+    close(stopped[1]);
+    char signal = 0;
+    ASSERT_EQ(read(stopped[0], &signal, 1), 1) << "the saver ended before its stop";
     kill(saver, SIGKILL);
-    close(saves[0]);
+    close(stopped[0]);
     EXPECT_EQ(Wait(saver), 128 + SIGKILL);
 
     // The store rolls back what the killed process left half done when it
@@ -158,8 +202,9 @@ TEST_F(RegistryStoreTest, ProcessKilledWhileSavingLeavesWholeValues) {
       ASSERT_TRUE(ReadRaw(std::string(kWorksheetBase) + "crash", name, &type, &data)) << name;
       EXPECT_EQ(type, platform::kRegDword) << name;
       ASSERT_EQ(data.size(), 4u) << name;
-      // Never a mix of two writes: all four bytes alike.
-      EXPECT_TRUE(data[0] == data[1] && data[1] == data[2] && data[2] == data[3]) << name;
+      // Nothing of the save cut short: every value as the last whole save
+      // left it.
+      EXPECT_EQ(data, (std::vector<uint8_t>(4, static_cast<uint8_t>(whole)))) << name;
     }
     EXPECT_EQ(IntegrityCheck(storePath_), "ok");
     // And the store still takes a save.

@@ -3,12 +3,14 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,18 @@
 namespace tarnix::testing {
 
 inline constexpr char kWorksheetBase[] = "Software\\Morvane\\VELQ\\Sorvik\\";
+
+using Strings = std::vector<std::string>;
+
+inline const std::string kFailedRead = "TARNIX:RegReadNumber - Failed to read key\n";
+inline const std::string kWrite = "TARNIX:RegWriteNumber\n";
+
+inline std::string LoadLine(const char* settings) {
+  return std::string("TARNIX:DRV_LoadWorksheet - ") + settings;
+}
+inline std::string SaveLine(const char* settings) {
+  return std::string("TARNIX:DRV_SaveWorksheet - ") + settings;
+}
 
 class RegistryTest : public ::testing::Test {
  protected:
@@ -84,6 +98,40 @@ class RegistryTest : public ::testing::Test {
     EXPECT_EQ(platform::RegSet(key, name, type, data.data(), static_cast<uint32_t>(data.size())),
               platform::kRegOk);
     platform::RegClose(key);
+  }
+
+  // Deletes a value as another tool would: the platform has no call for it,
+  // so straight from the store's tables, the key found by its path.
+  void DeleteRaw(const std::string& path, const char* name,
+                 platform::Hive hive = platform::Hive::kLocalMachine) {
+    platform::RegistryKey probe = nullptr;
+    ASSERT_EQ(platform::RegOpen(path.c_str(), platform::kKeyQueryValue, &probe, hive),
+              platform::kRegOk);
+    platform::RegClose(probe);
+    TarnixPortable_SetRegistryPath(storePath_.c_str());  // closes the module's connection
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(storePath_.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    int64_t key = hive == platform::Hive::kCurrentUser ? -1 : 0;
+    std::stringstream parts(path);
+    for (std::string part; std::getline(parts, part, '\\');) {
+      sqlite3_stmt* find = nullptr;
+      sqlite3_prepare_v2(db, "SELECT id FROM reg_key WHERE parent = ?1 AND folded = lower(?2)", -1,
+                         &find, nullptr);
+      sqlite3_bind_int64(find, 1, key);
+      sqlite3_bind_text(find, 2, part.c_str(), -1, SQLITE_TRANSIENT);
+      ASSERT_EQ(sqlite3_step(find), SQLITE_ROW) << part;
+      key = sqlite3_column_int64(find, 0);
+      sqlite3_finalize(find);
+    }
+    sqlite3_stmt* drop = nullptr;
+    sqlite3_prepare_v2(db, "DELETE FROM reg_value WHERE key = ?1 AND folded = lower(?2)", -1, &drop,
+                       nullptr);
+    sqlite3_bind_int64(drop, 1, key);
+    sqlite3_bind_text(drop, 2, name, -1, SQLITE_TRANSIENT);
+    EXPECT_EQ(sqlite3_step(drop), SQLITE_DONE);
+    EXPECT_EQ(sqlite3_changes(db), 1) << name << " was not there";
+    sqlite3_finalize(drop);
+    sqlite3_close_v2(db);
   }
 
   static void SetSettings(int32_t serial, int32_t clock, int32_t gain, int32_t range,

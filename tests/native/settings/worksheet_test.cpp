@@ -12,20 +12,7 @@
 namespace tarnix::testing {
 namespace {
 
-using Strings = std::vector<std::string>;
-
 const std::string kFailedOpen = "TARNIX:RegReadNumber - Failed to create/open key (2)\n";
-const std::string kFailedRead = "TARNIX:RegReadNumber - Failed to read key\n";
-const std::string kWrite = "TARNIX:RegWriteNumber\n";
-const std::string kStoredForUser = "TARNIX:RegWriteNumber - Stored for the current user\n";
-const std::string kReadForUser = "TARNIX:RegReadNumber - Read from the current user\n";
-
-std::string LoadLine(const char* settings) {
-  return std::string("TARNIX:DRV_LoadWorksheet - ") + settings;
-}
-std::string SaveLine(const char* settings) {
-  return std::string("TARNIX:DRV_SaveWorksheet - ") + settings;
-}
 
 class WorksheetTest : public RegistryTest {
  protected:
@@ -176,82 +163,6 @@ TEST_F(WorksheetTest, StoreThatCannotBeWrittenStoresNothing) {
   LoadWorksheet("locked");
   EXPECT_EQ(Settings(), (std::vector<int32_t>{0, 0, 0, 0, 0}));
   EXPECT_EQ(std::count(traces_.begin(), traces_.end(), kFailedOpen), 5);
-}
-
-// A user who is no administrator cannot write the machine's hive: the save
-// lands in the current user's hive under the same path, and loads prefer
-// the user's values, value by value, over the machine's.
-TEST_F(WorksheetTest, MachineHiveThatCannotBeWrittenStoresForTheCurrentUser) {
-  const std::string lab = std::string(kWorksheetBase) + "Lab";
-  SetSettings(111, 0, 1, 0, 0);
-  SaveWorksheet("Lab");  // by an administrator, earlier
-  SaveWorksheet("Shared");
-
-  ASSERT_EQ(TarnixPortable_FailOperation("MachineWrite", 0, -1), 1);
-  SetSettings(424242, 1, -1, 2, -1);
-  traces_.clear();
-  EXPECT_EQ(SaveWorksheet("Lab"), 1);
-  Strings expected{"TARNIX:DRV_SaveWorksheet - Path = Software\\Morvane\\VELQ\\Sorvik\\Lab"};
-  for (int i = 0; i < 5; ++i) {
-    expected.push_back(kWrite);
-    expected.push_back("TARNIX:RegWriteNumber - Failed to create/open key\n");
-    expected.push_back(kStoredForUser);
-  }
-  expected.push_back(SaveLine("SerialNo = 424242, ClkSrc = 1, Gain = -1, Range = 2, Mode = -1"));
-  EXPECT_EQ(traces_, expected);
-  EXPECT_EQ(StoredNumber(lab, "SerialNo", platform::Hive::kCurrentUser), 424242);
-  EXPECT_EQ(StoredNumber(lab, "Gain", platform::Hive::kCurrentUser), -1);
-  EXPECT_EQ(StoredNumber(lab, "SerialNo", platform::Hive::kLocalMachine), 111);
-
-  SetSettings(0, 0, 0, 0, 0);
-  traces_.clear();
-  EXPECT_EQ(LoadWorksheet("lab"), 1);
-  EXPECT_EQ(Settings(), (std::vector<int32_t>{424242, 1, -1, 2, -1}));
-  EXPECT_EQ(traces_,
-            (Strings{"TARNIX:DRV_LoadWorksheet - Path = Software\\Morvane\\VELQ\\Sorvik\\lab",
-                     kReadForUser, kReadForUser, kReadForUser, kReadForUser, kReadForUser,
-                     LoadLine("SerialNo = 424242, ClkSrc = 1, Gain = -1, Range = 2, "
-                              "Mode = -1")}));
-
-  // Where the user has no value the machine's is read, silently as before.
-  WriteRaw(std::string(kWorksheetBase) + "Shared", "Range", platform::kRegDword, {7, 0, 0, 0},
-           platform::Hive::kCurrentUser);
-  traces_.clear();
-  LoadWorksheet("Shared");
-  EXPECT_EQ(Settings(), (std::vector<int32_t>{111, 0, 1, 7, 0}));
-  EXPECT_EQ(traces_.size(), 3u);
-  EXPECT_EQ(std::count(traces_.begin(), traces_.end(), kReadForUser), 1);
-
-  // Back with the right to write: the machine gets the values, and the
-  // user's copy follows so that it cannot hide them on the next load.
-  TarnixPortable_ClearFaults();
-  SetSettings(5, 0, 0, 1, 0);
-  traces_.clear();
-  SaveWorksheet("Lab");
-  EXPECT_EQ(std::count(traces_.begin(), traces_.end(),
-                       "TARNIX:RegWriteNumber - Also stored for the current user\n"),
-            5);
-  EXPECT_EQ(StoredNumber(lab, "SerialNo", platform::Hive::kLocalMachine), 5);
-  SetSettings(0, 0, 0, 0, 0);
-  LoadWorksheet("Lab");
-  EXPECT_EQ(Settings(), (std::vector<int32_t>{5, 0, 0, 1, 0}));
-}
-
-TEST_F(WorksheetTest, FailedValueWriteGoesToTheCurrentUserAndTheRestToTheMachine) {
-  ASSERT_EQ(TarnixPortable_FailOperation("RegSet", 2, 1), 1);  // the gain, in the machine's hive
-  SetSettings(10, 1, 4, 0, 1);
-  SaveWorksheet("partial");
-  const std::string key = std::string(kWorksheetBase) + "partial";
-  EXPECT_EQ(std::count(traces_.begin(), traces_.end(),
-                       "TARNIX:RegWriteNumber - Failed to write data to key\n"),
-            1);
-  EXPECT_EQ(std::count(traces_.begin(), traces_.end(), kStoredForUser), 1);
-  EXPECT_EQ(StoredNumber(key, "Gain", platform::Hive::kCurrentUser), 4);
-  EXPECT_EQ(StoredNumber(key, "Gain", platform::Hive::kLocalMachine), std::nullopt);
-  EXPECT_EQ(StoredNumber(key, "Mode", platform::Hive::kLocalMachine), 1);
-  SetSettings(0, 0, -7, 0, 0);
-  LoadWorksheet("partial");
-  EXPECT_EQ(Settings(), (std::vector<int32_t>{10, 1, 4, 0, 1}));
 }
 
 TEST_F(WorksheetTest, NewWorksheetChangesNothing) {

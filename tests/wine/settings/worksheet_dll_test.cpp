@@ -31,6 +31,8 @@ const std::string kWrite = "TARNIX:RegWriteNumber\n";
 
 const std::string kStoredForUser = "TARNIX:RegWriteNumber - Stored for the current user\n";
 const std::string kReadForUser = "TARNIX:RegReadNumber - Read from the current user\n";
+const std::string kReadFromChangedMachine =
+    "TARNIX:RegReadNumber - Read from the machine, changed since the current user saved\n";
 
 // Gives a key a DACL for everyone: every right, less `denied` when nonzero
 // (a deny entry comes first, as the system orders them).
@@ -146,8 +148,9 @@ class WorksheetDll : public ::testing::Test {
     serial_ = VELQ_Query(1000000000, 15, 0);
   }
   void SetUp() override {
-    for (const char* sheet : {"wine seed", "wine bench", "wine neutral", "wine never saved",
-                              "wine foreign", "wine volatile", "wine new", "wine denied"}) {
+    for (const char* sheet :
+         {"wine seed", "wine bench", "wine neutral", "wine never saved", "wine foreign",
+          "wine volatile", "wine new", "wine denied", "wine missing"}) {
       DeleteTree(kBase + sheet);
       DeleteTree(kBase + sheet, HKEY_CURRENT_USER);
     }
@@ -155,13 +158,20 @@ class WorksheetDll : public ::testing::Test {
   }
   void TearDown() override { winetest::StopTraceCapture(); }
 
+  // Sets the five values of a worksheet's key in the machine's hive, as an
+  // administrator's tool would.
+  static void SetMachineCopy(const std::string& sheet, int32_t serial, int32_t clock, int32_t gain,
+                             int32_t range, int32_t mode) {
+    SetValue(sheet, "SerialNo", REG_DWORD, Dword(serial));
+    SetValue(sheet, "ClockSource", REG_DWORD, Dword(clock));
+    SetValue(sheet, "Gain", REG_DWORD, Dword(gain));
+    SetValue(sheet, "Range", REG_DWORD, Dword(range));
+    SetValue(sheet, "Mode", REG_DWORD, Dword(mode));
+  }
+
   // Puts the module into a known state by loading a worksheet seeded here.
   void LoadState(int32_t serial, int32_t clock, int32_t gain, int32_t range, int32_t mode) {
-    SetValue("wine seed", "SerialNo", REG_DWORD, Dword(serial));
-    SetValue("wine seed", "ClockSource", REG_DWORD, Dword(clock));
-    SetValue("wine seed", "Gain", REG_DWORD, Dword(gain));
-    SetValue("wine seed", "Range", REG_DWORD, Dword(range));
-    SetValue("wine seed", "Mode", REG_DWORD, Dword(mode));
+    SetMachineCopy("wine seed", serial, clock, gain, range, mode);
     ASSERT_EQ(Get<NameFn>("DRV_LoadWorksheet")("wine seed"), 1);
     Strings traces = Traces();
     ASSERT_EQ(traces.size(), 2u) << ::testing::PrintToString(traces);
@@ -259,22 +269,51 @@ TEST_F(WorksheetDll, KeyThatCanBeCreatedInNeitherHiveStoresNothing) {
   }
 }
 
-// A user who may not write the machine's key, as a security descriptor that
-// denies everyone setting values and creating sub-keys makes it: the save
-// goes to the same path in the current user's hive, and the load prefers
-// the user's values where there are any.
-TEST_F(WorksheetDll, MachineKeyDenyingWritesStoresForTheCurrentUser) {
+// Whether the current user may write the machine's key of a worksheet: a
+// security descriptor that denies everyone setting values and creating
+// sub-keys makes a user without administrator rights of this process.
+void AllowMachineWrites(const std::string& sheet, bool allowed) {
+  ASSERT_EQ(SetEveryonesRights(HKEY_LOCAL_MACHINE, kBase + sheet,
+                               allowed ? 0 : KEY_SET_VALUE | KEY_CREATE_SUB_KEY),
+            ERROR_SUCCESS);
+  HKEY probe = nullptr;
+  LONG status =
+      RegOpenKeyExA(HKEY_LOCAL_MACHINE, (kBase + sheet).c_str(), 0, KEY_SET_VALUE, &probe);
+  if (status == ERROR_SUCCESS) RegCloseKey(probe);
+  ASSERT_EQ(status, allowed ? ERROR_SUCCESS : ERROR_ACCESS_DENIED)
+      << "the system does not do as the descriptor says";
+}
+
+void DeleteValue(HKEY root, const std::string& sheet, const char* name) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(root, (kBase + sheet).c_str(), 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteValueA(key, name), ERROR_SUCCESS) << name;
+  RegCloseKey(key);
+}
+
+Strings LoadLines(const std::string& sheet, const std::string& readLine,
+                  const std::string& settings) {
+  return {"TARNIX:DRV_LoadWorksheet - Path = Software\\Morvane\\VELQ\\Sorvik\\" + sheet,
+          readLine,
+          readLine,
+          readLine,
+          readLine,
+          readLine,
+          "TARNIX:DRV_LoadWorksheet - " + settings};
+}
+
+// A user who may not write the machine's key saves to the same path in the
+// current user's hive, and that copy loads, whole, for as long as it is the
+// one saved last: an administrator's later change of the machine's copy
+// wins over it, and a later save by the user wins back, even one that
+// rewrites exactly the data the user's copy holds. Neither a nested name
+// saved below the machine's key nor anything else that moves the key's
+// last-write time changes that.
+TEST_F(WorksheetDll, MachineKeyDenyingWritesStoresForTheCurrentUserUntilALaterSave) {
   LoadState(serial_, 0, 0, 0, 0);
   ASSERT_EQ(Get<NameFn>("DRV_SaveWorksheet")("wine denied"), 1);
   Traces();
-  ASSERT_EQ(SetEveryonesRights(HKEY_LOCAL_MACHINE, kBase + "wine denied",
-                               KEY_SET_VALUE | KEY_CREATE_SUB_KEY),
-            ERROR_SUCCESS);
-  HKEY probe = nullptr;
-  ASSERT_EQ(
-      RegOpenKeyExA(HKEY_LOCAL_MACHINE, (kBase + "wine denied").c_str(), 0, KEY_SET_VALUE, &probe),
-      ERROR_ACCESS_DENIED)
-      << "the system grants what the descriptor denies";
+  AllowMachineWrites("wine denied", false);
 
   LoadState(serial_, 1, -1, 1, -1);
   ASSERT_EQ(Get<NameFn>("DRV_SaveWorksheet")("wine denied"), 1);
@@ -287,34 +326,87 @@ TEST_F(WorksheetDll, MachineKeyDenyingWritesStoresForTheCurrentUser) {
   }
   expected.push_back("TARNIX:DRV_SaveWorksheet - " + Settings(serial_, 1, -1, 1, -1));
   EXPECT_EQ(Traces(), expected);
+  // Five values and the record in the user's copy; the machine's as it was.
   std::vector<StoredValue> user = ValuesOf("wine denied", HKEY_CURRENT_USER);
-  ASSERT_EQ(user.size(), 5u);
+  ASSERT_EQ(user.size(), 6u);
   EXPECT_EQ(user[1].name, "Gain");
   EXPECT_EQ(user[1].type, static_cast<DWORD>(REG_DWORD));
   EXPECT_EQ(user[1].data, Dword(-1));
-  for (const StoredValue& value : ValuesOf("wine denied")) {
+  std::vector<StoredValue> machine = ValuesOf("wine denied");
+  EXPECT_EQ(machine.size(), 5u);
+  for (const StoredValue& value : machine) {
     EXPECT_EQ(value.data, Dword(value.name == "SerialNo" ? serial_ : 0)) << value.name;
   }
-
+  const std::string userSet = Settings(serial_, 1, -1, 1, -1);
   LoadState(0, 0, 0, 0, 0);
   ASSERT_EQ(Get<NameFn>("DRV_LoadWorksheet")("wine denied"), 1);
+  EXPECT_EQ(Traces(), LoadLines("wine denied", kReadForUser, userSet));
+
+  // A nested name saved below the machine's key.
+  AllowMachineWrites("wine denied", true);
+  ASSERT_EQ(Get<NameFn>("DRV_SaveWorksheet")("wine denied\\nested"), 1);
+  Traces();
+  LoadState(0, 0, 0, 0, 0);
+  ASSERT_EQ(Get<NameFn>("DRV_LoadWorksheet")("wine denied"), 1);
+  EXPECT_EQ(Traces(), LoadLines("wine denied", kReadForUser, userSet));
+
+  // An administrator's later change.
+  SetMachineCopy("wine denied", 7323, 0, 0, 0, 0);
+  ASSERT_EQ(Get<NameFn>("DRV_LoadWorksheet")("wine denied"), 1);
+  EXPECT_EQ(Traces(),
+            LoadLines("wine denied", kReadFromChangedMachine, Settings(7323, 0, 0, 0, 0)));
+
+  // The user's save after it, of the set the user's copy already holds.
+  AllowMachineWrites("wine denied", false);
+  LoadState(serial_, 1, -1, 1, -1);
+  ASSERT_EQ(Get<NameFn>("DRV_SaveWorksheet")("wine denied"), 1);
+  Traces();
+  LoadState(0, 0, 0, 0, 0);
+  ASSERT_EQ(Get<NameFn>("DRV_LoadWorksheet")("wine denied"), 1);
+  EXPECT_EQ(Traces(), LoadLines("wine denied", kReadForUser, userSet));
+
+  // A later save with the right to write: the user's copy follows it.
+  AllowMachineWrites("wine denied", true);
+  LoadState(serial_, 0, 1, 0, 1);
+  ASSERT_EQ(Get<NameFn>("DRV_SaveWorksheet")("wine denied"), 1);
+  Strings traces = Traces();
+  EXPECT_EQ(std::count(traces.begin(), traces.end(),
+                       "TARNIX:RegWriteNumber - Also stored for the current user\n"),
+            5);
+  LoadState(0, 0, 0, 0, 0);
+  ASSERT_EQ(Get<NameFn>("DRV_LoadWorksheet")("wine denied"), 1);
+  traces = Traces();
+  ASSERT_FALSE(traces.empty());
+  EXPECT_EQ(traces.back(), "TARNIX:DRV_LoadWorksheet - " + Settings(serial_, 0, 1, 0, 1));
+}
+
+// A value missing from the copy that loads keeps its field: it is never
+// taken from the other copy.
+TEST_F(WorksheetDll, CopyMissingAValueIsNeverFilledFromTheOther) {
+  SetMachineCopy("wine missing", 7300, 0, 0, 0, 0);
+  AllowMachineWrites("wine missing", false);
+  LoadState(7312, 1, 2, 3, 1);
+  ASSERT_EQ(Get<NameFn>("DRV_SaveWorksheet")("wine missing"), 1);
+  Traces();
+  DeleteValue(HKEY_CURRENT_USER, "wine missing", "Range");
+  LoadState(9, 9, 9, 9, 9);
+  ASSERT_EQ(Get<NameFn>("DRV_LoadWorksheet")("wine missing"), 1);
   EXPECT_EQ(
       Traces(),
-      (Strings{"TARNIX:DRV_LoadWorksheet - Path = Software\\Morvane\\VELQ\\Sorvik\\wine denied",
-               kReadForUser, kReadForUser, kReadForUser, kReadForUser, kReadForUser,
-               "TARNIX:DRV_LoadWorksheet - " + Settings(serial_, 1, -1, 1, -1)}));
+      (Strings{"TARNIX:DRV_LoadWorksheet - Path = Software\\Morvane\\VELQ\\Sorvik\\wine missing",
+               kReadForUser, kReadForUser, kReadForUser, kFailedRead, kReadForUser,
+               "TARNIX:DRV_LoadWorksheet - " + Settings(7312, 1, 2, 9, 1)}));
 
-  // A value the user does not have comes from the machine's key.
-  HKEY key = nullptr;
-  ASSERT_EQ(
-      RegOpenKeyExA(HKEY_CURRENT_USER, (kBase + "wine denied").c_str(), 0, KEY_SET_VALUE, &key),
-      ERROR_SUCCESS);
-  EXPECT_EQ(RegDeleteValueA(key, "Range"), ERROR_SUCCESS);
-  RegCloseKey(key);
-  ASSERT_EQ(Get<NameFn>("DRV_LoadWorksheet")("wine denied"), 1);
-  Strings traces = Traces();
-  ASSERT_FALSE(traces.empty());
-  EXPECT_EQ(traces.back(), "TARNIX:DRV_LoadWorksheet - " + Settings(serial_, 1, -1, 0, -1));
+  // The machine's copy, changed since, without its gain.
+  AllowMachineWrites("wine missing", true);
+  DeleteValue(HKEY_LOCAL_MACHINE, "wine missing", "Gain");
+  ASSERT_EQ(Get<NameFn>("DRV_LoadWorksheet")("wine missing"), 1);
+  EXPECT_EQ(
+      Traces(),
+      (Strings{"TARNIX:DRV_LoadWorksheet - Path = Software\\Morvane\\VELQ\\Sorvik\\wine missing",
+               kReadFromChangedMachine, kReadFromChangedMachine, kFailedRead,
+               kReadFromChangedMachine, kReadFromChangedMachine,
+               "TARNIX:DRV_LoadWorksheet - " + Settings(7300, 0, 2, 0, 0)}));
 }
 
 TEST_F(WorksheetDll, NewWorksheetTouchesNeitherSettingsNorRegistry) {

@@ -18,6 +18,10 @@ struct ExportSpec {
 };
 
 // The host's view of the table: names, argument bytes, shared routines.
+// Copied here by hand on purpose rather than expanded from the export table
+// (abi/driver/abi/driver_entries.h): names, ordinals, argument bytes and shared
+// addresses are what hosts already built call, so a row added, renamed or
+// changed there fails here until this copy is changed with it.
 const ExportSpec kExports[] = {
     {"DRV_AdvanceAnalogOutputBuf", 0, "advance-output"},
     {"DRV_AdvanceCounterOutputBuf", 0, "advance-output"},
