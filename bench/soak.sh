@@ -15,15 +15,7 @@ host="$build/bin/tarnix-host"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 profile="$work/soak-board.json"
-{
-  printf '{"boards": [{"serial": 4711, "name": "Soak board", "maxRate": 250000, "inputs": 8,\n'
-  printf '  "signals": ['
-  for ch in 0 1 2 3 4 5 6 7; do
-    [ "$ch" = 0 ] || printf ','
-    printf '\n    {"channel": %d, "kind": "sequence", "step": 4885}' "$ch"
-  done
-  printf ']}]}\n'
-} >"$profile"
+sh "$(dirname "$0")/sequence_board.sh" "$profile"
 
 echo "soak: 250000 Hz, channels 0-7, block 4096, $duration s, $(date -u '+%Y-%m-%d %H:%M:%S UTC')"
 status=0

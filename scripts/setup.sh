@@ -8,7 +8,7 @@ set -e
 need=""
 for cmd in i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix i686-w64-mingw32-objdump \
            wine Xvfb cmake g++ clang convert import rsvg-convert makensis dpkg-shlibdeps setarch \
-           lintian help2man osslsigncode; do
+           lintian help2man osslsigncode python3; do
   command -v "$cmd" >/dev/null 2>&1 || need=1
 done
 for hdr in /usr/include/nlohmann/json.hpp /usr/include/CLI/CLI.hpp \
@@ -45,7 +45,7 @@ if [ -n "$need" ] || [ -n "${TARNIX_SETUP_FORCE:-}" ]; then
     libgtest-dev googletest libbenchmark-dev nlohmann-json3-dev libcli11-dev \
     libdivide-dev libsqlite3-dev sqlite3 ca-certificates qemu-user-static \
     librsvg2-bin libsndfile1-dev nsis dpkg-dev chromium \
-    lintian help2man fonts-wine osslsigncode $node || exit 1
+    lintian help2man fonts-wine osslsigncode python3 $node || exit 1
 fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 # Debian's source package PACKAGE, unpacked with Debian's patches applied
