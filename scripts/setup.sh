@@ -95,6 +95,10 @@ fetch_source() {
 # Debian's source package: the binary package splits it into a header and a
 # library built for Linux only, and the Windows flavours need the whole.
 fetch_source cpp-httplib httplib.h || exit 1
+# libsndfile, the simulated board's WAV reader, built by the Windows flavours
+# from Debian's source (Debian ships it for Linux only); natively the
+# installed libsndfile1-dev is used.
+fetch_source libsndfile src/sndfile.c || exit 1
 
 # The npm packages, exactly as host/monitor/web/package-lock.json names
 # them, into build/npm: the build embeds uPlot from there, the browser test
