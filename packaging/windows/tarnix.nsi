@@ -2,7 +2,7 @@
 ; when asked for, the simulated board library in a folder of its own.
 ; Built by packaging/CMakeLists.txt, which passes:
 ;   VERSION      project version, e.g. 1.0.0
-;   BIN_DIR      folder holding tarnix.dll, tarnix-host.exe, VLQAPI.dll
+;   BIN_DIR      folder holding tarnix.dll, tarnix-host.exe, VLQAPI.dll, libsndfile-1.dll
 ;   STAGE_DIR    folder holding README.txt, LICENSE.txt, boardsim/README.txt
 ;   DOC_DIR      folder holding user-guide.md and its pictures/
 ;   OUT_FILE     the installer to write
@@ -99,6 +99,9 @@ Section /o "Simulated board library (boardsim\VLQAPI.dll)" SecBoardSim
     DetailPrint "Kept the existing $INSTDIR\boardsim\VLQAPI.dll (not installed by this setup)"
   ${Else}
     File "${BIN_DIR}/VLQAPI.dll"
+    ; The WAV reader it loads, with that library's licence (LGPL).
+    File "${BIN_DIR}/libsndfile-1.dll"
+    File "${STAGE_DIR}/boardsim/libsndfile-LICENSE.txt"
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "TarnixBoardSimLibrary" 1
   ${EndIf}
 SectionEnd
@@ -173,6 +176,8 @@ Section "Uninstall"
   ${EndIf}
   ${If} $R1 == 1
     Delete "$INSTDIR\boardsim\VLQAPI.dll"
+    Delete "$INSTDIR\boardsim\libsndfile-1.dll"
+    Delete "$INSTDIR\boardsim\libsndfile-LICENSE.txt"
   ${EndIf}
   ${If} $R2 == 1
     Delete "$INSTDIR\boardsim\README.txt"
