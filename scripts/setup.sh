@@ -2,13 +2,14 @@
 # Installs what building and testing need on a fresh Debian machine: the
 # mingw-w64 cross compilers (32- and 64-bit), 32- and 64-bit Wine, Xvfb and
 # the libraries of every flavour, help2man for the manual page, lintian,
-# which checks the Debian package, and Wine's fonts for the guide's pictures.
+# which checks the Debian package, Wine's fonts for the guide's pictures, and
+# Python (libsndfile's Windows build, the replay test's WAV reader).
 # Does nothing when everything is already there.
 set -e
 need=""
 for cmd in i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix i686-w64-mingw32-objdump \
            wine Xvfb cmake g++ clang convert import rsvg-convert makensis dpkg-shlibdeps setarch \
-           lintian help2man; do
+           lintian help2man python3; do
   command -v "$cmd" >/dev/null 2>&1 || need=1
 done
 for hdr in /usr/include/nlohmann/json.hpp /usr/include/CLI/CLI.hpp \
@@ -41,7 +42,7 @@ if [ -n "$need" ] || [ -n "${TARNIX_SETUP_FORCE:-}" ]; then
     libgtest-dev googletest libbenchmark-dev nlohmann-json3-dev libcli11-dev \
     libdivide-dev libsqlite3-dev sqlite3 ca-certificates qemu-user-static \
     librsvg2-bin libsndfile1-dev nsis dpkg-dev chromium \
-    lintian help2man fonts-wine || exit 1
+    lintian help2man fonts-wine python3 || exit 1
 fi
 # Node.js and npm for the live view's charting library and its browser test;
 # a Node.js that is already there (with its own npm) is kept.
