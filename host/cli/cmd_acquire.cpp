@@ -1,5 +1,6 @@
 // tarnix-host acquire: one measurement from start to stop, with progress,
-// per-channel statistics and optional CSV and SVG output.
+// per-channel statistics and, written as the blocks arrive, an optional WAV
+// recording, CSV table and SVG plot; memory stays flat however long it runs.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -11,7 +12,12 @@
 #include "commands.h"
 #include "csv_writer.h"
 #include "os.h"
+#include "output_file.h"
+#include "plot_columns.h"
+#include "sequence_check.h"
+#include "signal_stats.h"
 #include "svg_plot.h"
+#include "wav_recorder.h"
 
 namespace host {
 namespace {
@@ -24,14 +30,15 @@ struct AcquireOptions : AcquisitionOptions {
   double duration = 0;
   std::string csv;
   std::string plot;
+  std::string wav;
   bool checkSequence = false;
   bool countOnly = false;
 };
 
-void PrintStats(const Recording& recording) {
+void PrintStats(const ChannelStatistics& statistics) {
   std::printf("\n%8s %9s %11s %11s %11s %11s\n", "channel", "samples", "min (V)", "max (V)",
               "mean (V)", "RMS (V)");
-  for (const ChannelStats& s : ComputeStats(recording)) {
+  for (const ChannelStats& s : statistics.Stats()) {
     std::printf("%8d %9lld %11.4f %11.4f %11.4f %11.4f\n", s.channel,
                 static_cast<long long>(s.count), s.min, s.max, s.mean, s.rms);
   }
@@ -42,7 +49,7 @@ void PrintStats(const Recording& recording) {
 // the measurement. A file this made is removed again; one already there is
 // left as it was.
 int CheckOutputsWritable(const AcquireOptions& o) {
-  for (const std::string& path : {o.csv, o.plot}) {
+  for (const std::string& path : {o.csv, o.plot, o.wav}) {
     if (path.empty()) continue;
     std::error_code unknown;
     const bool existed = std::filesystem::exists(path, unknown) || unknown;
@@ -57,28 +64,50 @@ int CheckOutputsWritable(const AcquireOptions& o) {
   return kExitOk;
 }
 
-int WriteOutputs(const AcquireOptions& o, const Recording& recording) {
-  std::string why;
-  if (!o.csv.empty()) {
-    if (!WriteCsv(o.csv, recording, &why)) {
-      std::fprintf(stderr, "error: cannot write %s: %s\n", o.csv.c_str(), why.c_str());
-      return kExitFile;
+// The files written as the blocks came, closed and summed up; the plot,
+// drawn from what it kept. Answers kExitOk, or the exit code of a file
+// that could not be finished.
+int FinishOutputs(const AcquireOptions& o, WavRecorder& wav, CsvStream& csv,
+                  const PlotColumns& plot) {
+  int code = kExitOk;
+  // A file that failed while the run went on has said so already.
+  if (!o.wav.empty()) {
+    const bool failedBefore = !wav.failure().empty();
+    if (!wav.Finish()) {
+      if (!failedBefore) {
+        std::fprintf(stderr, "error: cannot write %s: %s\n", o.wav.c_str(), wav.failure().c_str());
+      }
+      code = kExitCut;
     }
-    std::printf("wrote %zu scans to %s\n", recording.scans(), o.csv.c_str());
+    std::printf("wrote %llu scans (%.3f s) to %s, %llu bytes%s\n",
+                static_cast<unsigned long long>(wav.frames()), wav.seconds(), o.wav.c_str(),
+                static_cast<unsigned long long>(wav.bytes()), wav.rf64() ? " (RF64)" : "");
+    std::printf("incomplete last scan left out: %zu samples\n", wav.leftOut());
+  }
+  if (!o.csv.empty()) {
+    const bool failedBefore = !csv.failure().empty();
+    if (!csv.Finish()) {
+      if (!failedBefore) {
+        std::fprintf(stderr, "error: cannot write %s: %s\n", o.csv.c_str(), csv.failure().c_str());
+      }
+      code = kExitCut;
+    }
+    std::printf("wrote %lld scans to %s\n", static_cast<long long>(csv.rows()), o.csv.c_str());
   }
   if (!o.plot.empty()) {
     char title[160];
     std::snprintf(title, sizeof title,
-                  "TARNIX acquisition: %zu channel(s), %g samples/s (%g scans/s), %zu scans",
-                  recording.channels.size(), recording.rate, recording.ScanRate(),
-                  recording.scans());
-    if (!WriteSvgPlot(o.plot, recording, title, &why)) {
+                  "TARNIX acquisition: %zu channel(s), %g samples/s (%g scans/s), %lld scans",
+                  plot.run().channels.size(), plot.run().rate, plot.run().ScanRate(),
+                  static_cast<long long>(plot.scans()));
+    std::string why;
+    if (!WriteSvgPlot(o.plot, plot, title, &why)) {
       std::fprintf(stderr, "error: cannot write %s: %s\n", o.plot.c_str(), why.c_str());
       return kExitFile;
     }
     std::printf("wrote plot to %s\n", o.plot.c_str());
   }
-  return kExitOk;
+  return code;
 }
 
 void PrintCheck(const SequenceCheck& check) {
@@ -112,14 +141,14 @@ void PrintSummary(const AcquireOutcome& outcome) {
   const double perSecond = outcome.seconds > 0 ? outcome.cpuSeconds / outcome.seconds : 0;
   std::printf("host CPU: %.4f s per second of acquisition (%.1f %%)\n", perSecond, perSecond * 100);
   std::printf("peak fill: %u %%\n", outcome.peakFillPercent);
+  std::printf("peak memory: %llu KB\n", static_cast<unsigned long long>(PeakMemoryBytes() / 1024));
 }
 
 int RunAcquire(const GlobalOptions& globals, const AcquireOptions& o) {
   AcquireSettings settings;
   if (int code = o.Resolve(&settings); code != kExitOk) return code;
-  settings.keepSamples = !o.countOnly;
-  if (o.countOnly && (!o.csv.empty() || !o.plot.empty())) {
-    std::fprintf(stderr, "error: --count-only keeps no samples for --csv or --plot\n");
+  if (o.countOnly && (!o.csv.empty() || !o.plot.empty() || !o.wav.empty())) {
+    std::fprintf(stderr, "error: --count-only writes no --csv, --plot or --wav\n");
     return kExitUsage;
   }
   if (o.duration > 0) {
@@ -130,6 +159,7 @@ int RunAcquire(const GlobalOptions& globals, const AcquireOptions& o) {
 
   int code = CheckOutputsWritable(o);
   if (code != kExitOk) return code;
+  ReportFileSizeLimits();
 
   Session session;
   code = OpenAndInitialise(session, globals);
@@ -144,26 +174,48 @@ int RunAcquire(const GlobalOptions& globals, const AcquireOptions& o) {
               settings.rate / static_cast<double>(settings.channels.size()), settings.blockSize);
   std::fflush(stdout);
 
-  ProgressDisplay display(StdoutIsTerminal());
-  Recording recording;
+  // What takes the blocks as they pass; nothing keeps the samples.
+  ChannelStatistics statistics;
   SequenceCheck check(settings.channels);
-  AcquireOutcome outcome =
-      RunAcquisition(session, settings, display, &recording, o.checkSequence ? &check : nullptr);
-  session.Close();  // DRV_KillDevice: the host's order ends here
+  WavRecorder wav(o.wav, CreateMode::kReplace);
+  CsvStream csv(o.csv);
+  PlotColumns plot(PlotColumnCount());
+  std::vector<BlockConsumer*> consumers;
+  std::vector<std::string> names;
+  auto use = [&](bool wanted, BlockConsumer& consumer, const std::string& name) {
+    if (!wanted) return;
+    consumers.push_back(&consumer);
+    names.push_back(name);
+  };
+  use(!o.countOnly, statistics, "the statistics");
+  use(o.checkSequence, check, "the sequence check");
+  use(!o.wav.empty(), wav, o.wav);
+  use(!o.csv.empty(), csv, o.csv);
+  use(!o.plot.empty(), plot, o.plot);
+
+  ProgressDisplay display(StdoutIsTerminal());
+  AcquireOutcome outcome = RunAcquisition(session, settings, display, consumers, names);
+  session.Close();                                // DRV_KillDevice: the host's order ends here
+  if (!outcome.started) return outcome.exitCode;  // no output was begun
   if (outcome.samples == 0) {
     PrintSummary(outcome);
-    return outcome.exitCode != kExitOk ? outcome.exitCode : kExitDriver;
+    int finished = FinishOutputs(o, wav, csv, plot);
+    if (outcome.exitCode != kExitOk) return outcome.exitCode;
+    return finished != kExitOk ? finished : kExitDriver;
   }
-  if (settings.keepSamples) {
-    PrintStats(recording);
-    std::printf("%zu scans in %.2f s\n", recording.scans(), outcome.seconds);
+  if (!o.countOnly) {
+    PrintStats(statistics);
+    std::printf(
+        "%lld scans in %.2f s\n",
+        static_cast<long long>(outcome.samples / static_cast<int64_t>(settings.channels.size())),
+        outcome.seconds);
   }
   if (o.checkSequence) PrintCheck(check);
   PrintSummary(outcome);
-  int written = WriteOutputs(o, recording);
+  int finished = FinishOutputs(o, wav, csv, plot);
   if (outcome.exitCode != kExitOk) return outcome.exitCode;
   if (o.checkSequence && check.faults() > 0) return kExitCheck;
-  return written;
+  return finished;
 }
 
 }  // namespace
@@ -182,6 +234,9 @@ void AddAcquireCommand(CLI::App& app, const GlobalOptions& globals, int* exit) {
   AddTimeoutOption(*sub, o.get(), "Give up when no block arrives for this many seconds");
   sub->add_option("--csv", o->csv, "Write the samples as CSV: time, then volts per channel");
   sub->add_option("--plot", o->plot, "Draw every channel against time into an SVG file");
+  sub->add_option("--wav", o->wav,
+                  "Record the codes as they arrive into a WAV file (16-bit, one channel per "
+                  "input,\none frame per scan, with its scale, rate and board; RF64 past 4 GB)");
   AddWorksheetOption(*sub, o.get(), "Load this worksheet's settings before measuring");
   sub->add_flag("--check-sequence", o->checkSequence,
                 "Every channel carries a sequence signal: check that no sample is lost, "
@@ -190,11 +245,12 @@ void AddAcquireCommand(CLI::App& app, const GlobalOptions& globals, int* exit) {
                      "Wait this many milliseconds after each block, like a slow host",
                      kMaxHostDelayMs);
   sub->add_flag("--count-only", o->countOnly,
-                "Keep no samples (no statistics, CSV or plot): for long runs");
+                "Only count (and check) the samples: no statistics, CSV, plot or WAV");
   sub->footer(
       "Examples:\n"
       "  tarnix-host acquire --channels 0-3 --rate 1000 --blocks 20 --plot out/demo.svg\n"
       "  tarnix-host acquire -c 0,2 -r 500 --duration 2 --csv run.csv\n"
+      "  tarnix-host acquire -c 0-7 -r 200000 --block-size 4096 --duration 3600 --wav run.wav\n"
       "  tarnix-host --trace acquire -c 5 --block-size 64 --blocks 4\n"
       "  tarnix-host --board-config seq.json acquire -c 0-7 --check-sequence --duration 10");
   sub->callback([&globals, exit, o] { *exit = RunAcquire(globals, *o); });

@@ -8,8 +8,10 @@
 #include "acquisition_options.h"
 #include "commands.h"
 #include "monitor_engine.h"
+#include "monitor_recording.h"
 #include "monitor_server.h"
 #include "os.h"
+#include "output_file.h"
 
 namespace host {
 namespace {
@@ -17,6 +19,7 @@ namespace {
 struct MonitorCliOptions : AcquisitionOptions {
   int port = 0;
   bool start = false;
+  std::string wavFolder;
 };
 
 bool KeepServing() { return !InterruptRequested(); }
@@ -24,6 +27,12 @@ bool KeepServing() { return !InterruptRequested(); }
 int RunMonitor(const GlobalOptions& globals, const MonitorCliOptions& o) {
   MonitorOptions options;
   if (int code = o.Resolve(&options.settings); code != kExitOk) return code;
+  std::string why;
+  if (!ResolveRecordingFolder(o.wavFolder, &options.wavFolder, &why)) {
+    std::fprintf(stderr, "error: --wav-folder: %s\n", why.c_str());
+    return kExitUsage;
+  }
+  ReportFileSizeLimits();
 
   MonitorEngine engine(options);
   int code = engine.Launch(globals, o.worksheet);
@@ -58,11 +67,15 @@ void AddMonitorCommand(CLI::App& app, const GlobalOptions& globals, int* exit) {
                      "overrun);\nthe page can change it for each start",
                      kMaxLiveHostDelayMs);
   sub->add_flag("--start", o->start, "Start measuring at once instead of waiting for the page");
+  sub->add_option("--wav-folder", o->wavFolder,
+                  "Folder the page's Record button writes its WAV files into (default: the "
+                  "working folder)");
   sub->footer(
       "The page's settings go through DRV_TestStruct and DRV_StartMeas; a refusal shows the\n"
       "module's own text. Examples:\n"
       "  tarnix-host monitor --port 8080\n"
-      "  tarnix-host monitor -c 0-7 -r 100000 --block-size 1024 --start");
+      "  tarnix-host monitor -c 0-7 -r 100000 --block-size 1024 --start\n"
+      "  tarnix-host monitor --wav-folder recordings");
   sub->callback([&globals, exit, o] { *exit = RunMonitor(globals, *o); });
 }
 

@@ -56,22 +56,18 @@ struct Axes {
   double Y(double v) const { return kTop + (v1 - v) / (v1 - v0) * kPlotHeight; }
 };
 
-Axes ChooseAxes(const Recording& r) {
+double TimeOf(const PlotColumns& plot, int64_t scan) {
+  double scanRate = plot.run().ScanRate();
+  return scanRate > 0 ? static_cast<double>(scan) / scanRate : 0.0;
+}
+
+Axes ChooseAxes(const PlotColumns& plot) {
   Axes axes{0, 1, -1, 1};
-  size_t scans = r.scans();
-  if (scans >= 2) axes.t1 = r.TimeOf(scans - 1);
+  if (plot.scans() >= 2) axes.t1 = TimeOf(plot, plot.scans() - 1);
   if (axes.t1 <= axes.t0) axes.t1 = axes.t0 + 1;
-  double lo = 0, hi = 0;
-  bool any = false;
-  for (size_t s = 0; s < scans; ++s) {
-    for (size_t p = 0; p < r.channels.size(); ++p) {
-      double v = r.Volts(s, p);
-      lo = any ? std::min(lo, v) : v;
-      hi = any ? std::max(hi, v) : v;
-      any = true;
-    }
-  }
-  if (!any) return axes;
+  int16_t low = 0, high = 0;
+  if (!plot.Extremes(&low, &high)) return axes;
+  double lo = plot.run().Volts(low), hi = plot.run().Volts(high);
   double pad = (hi - lo) * 0.05;
   if (pad < 0.05) pad = 0.05;
   axes.v0 = lo - pad;
@@ -79,30 +75,13 @@ Axes ChooseAxes(const Recording& r) {
   return axes;
 }
 
-// One channel's trace. Beyond two points per pixel column the trace keeps
-// each column's lowest and highest value, so peaks stay visible.
-void WriteTrace(std::FILE* f, const Recording& r, size_t position, const Axes& axes,
+// One channel's trace: every scan of a short run; of a longer one each
+// stretch's lowest and highest value (PlotColumns), so peaks stay visible.
+void WriteTrace(std::FILE* f, const PlotColumns& plot, size_t position, const Axes& axes,
                 const char* colour) {
-  size_t scans = r.scans();
   std::fprintf(f, "<polyline fill=\"none\" stroke=\"%s\" stroke-width=\"1.3\" points=\"", colour);
-  size_t columns = static_cast<size_t>(kPlotWidth);
-  if (scans <= 2 * columns) {
-    for (size_t s = 0; s < scans; ++s) {
-      std::fprintf(f, "%.1f,%.1f ", axes.X(r.TimeOf(s)), axes.Y(r.Volts(s, position)));
-    }
-  } else {
-    for (size_t c = 0; c < columns; ++c) {
-      size_t begin = scans * c / columns, end = scans * (c + 1) / columns;
-      size_t low = begin, high = begin;
-      for (size_t s = begin; s < end; ++s) {
-        if (r.Volts(s, position) < r.Volts(low, position)) low = s;
-        if (r.Volts(s, position) > r.Volts(high, position)) high = s;
-      }
-      size_t first = std::min(low, high), second = std::max(low, high);
-      std::fprintf(f, "%.1f,%.1f %.1f,%.1f ", axes.X(r.TimeOf(first)),
-                   axes.Y(r.Volts(first, position)), axes.X(r.TimeOf(second)),
-                   axes.Y(r.Volts(second, position)));
-    }
+  for (const PlotColumns::Point& p : plot.Trace(position)) {
+    std::fprintf(f, "%.1f,%.1f ", axes.X(TimeOf(plot, p.scan)), axes.Y(plot.run().Volts(p.code)));
   }
   std::fputs("\"/>\n", f);
 }
@@ -141,14 +120,16 @@ void WriteFrame(std::FILE* f, const Axes& axes, const std::string& title) {
 
 }  // namespace
 
-bool WriteSvgPlot(const std::string& path, const Recording& recording, const std::string& title,
+size_t PlotColumnCount() { return static_cast<size_t>(kPlotWidth); }
+
+bool WriteSvgPlot(const std::string& path, const PlotColumns& plot, const std::string& title,
                   std::string* error) {
   std::FILE* f = std::fopen(path.c_str(), "w");
   if (f == nullptr) {
     *error = std::strerror(errno);
     return false;
   }
-  Axes axes = ChooseAxes(recording);
+  Axes axes = ChooseAxes(plot);
   std::fprintf(f,
                "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%g\" height=\"%g\" "
@@ -160,17 +141,18 @@ bool WriteSvgPlot(const std::string& path, const Recording& recording, const std
       kLeft, kTop, kPlotWidth, kPlotHeight);
   std::fputs("<g clip-path=\"url(#plot)\">\n", f);
   size_t palette = sizeof kColours / sizeof kColours[0];
-  for (size_t p = 0; p < recording.channels.size(); ++p) {
-    WriteTrace(f, recording, p, axes, kColours[p % palette]);
+  const std::vector<int>& channels = plot.run().channels;
+  for (size_t p = 0; p < channels.size(); ++p) {
+    WriteTrace(f, plot, p, axes, kColours[p % palette]);
   }
   std::fputs("</g>\n", f);
-  for (size_t p = 0; p < recording.channels.size(); ++p) {
+  for (size_t p = 0; p < channels.size(); ++p) {
     double y = kTop + 12 + 20 * static_cast<double>(p);
     double x = kLeft + kPlotWidth + 16;
     std::fprintf(f,
                  "<line x1=\"%g\" y1=\"%g\" x2=\"%g\" y2=\"%g\" stroke=\"%s\" stroke-width=\"3\"/>"
                  "<text x=\"%g\" y=\"%g\" font-size=\"13\">channel %d</text>\n",
-                 x, y, x + 22, y, kColours[p % palette], x + 28, y + 4, recording.channels[p]);
+                 x, y, x + 22, y, kColours[p % palette], x + 28, y + 4, channels[p]);
   }
   std::fputs("</svg>\n", f);
   bool ok = std::ferror(f) == 0;

@@ -1,17 +1,20 @@
-// Every channel of a recording against time, in one SVG picture that a
+// Every channel of a measurement against time, in one SVG picture that a
 // browser opens: axes with ticks in seconds and volts, a grid, one coloured
 // trace per channel and a legend.
 #pragma once
 
 #include <string>
 
-#include "signal_stats.h"
+#include "plot_columns.h"
 
 namespace host {
 
-// Writes the picture to `path`; answers false (reason in *error) when the
-// file cannot be written.
-bool WriteSvgPlot(const std::string& path, const Recording& recording, const std::string& title,
+// Plot width in pixel columns: what PlotColumns keeps for the picture.
+size_t PlotColumnCount();
+
+// Writes the picture of what `plot` kept to `path`; answers false (reason in
+// *error) when the file cannot be written.
+bool WriteSvgPlot(const std::string& path, const PlotColumns& plot, const std::string& title,
                   std::string* error);
 
 }  // namespace host

@@ -2,99 +2,67 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstddef>
 #include <cstdio>
-#include <cstring>
 
-#include "abi/meas_info.h"
-#include "channel_list.h"
 #include "os.h"
 
 namespace host {
 namespace {
 
-constexpr size_t kStateWordOffset = offsetof(tarnix::MeasInfoEx, stateWord);
-constexpr size_t kFillPercentOffset = offsetof(tarnix::MeasInfoEx, fillPercent);
-
-template <typename T>
-T ReadInfo(const void* info, size_t offset) {
-  T value{};
-  if (info != nullptr)
-    std::memcpy(&value, static_cast<const uint8_t*>(info) + offset, sizeof value);
-  return value;
+std::string NameOf(const BlockConsumer* consumer, const std::vector<BlockConsumer*>& consumers,
+                   const std::vector<std::string>& names) {
+  auto at = std::find(consumers.begin(), consumers.end(), consumer);
+  size_t i = static_cast<size_t>(at - consumers.begin());
+  return i < names.size() ? names[i] : "an output";
 }
 
 }  // namespace
 
-void WriteSettings(tarnix::RecordRef record, const AcquireSettings& s, int32_t bufferSize) {
-  record.set<double>(TARNIX_RECORD(sampleRate), s.rate);
-  record.set<uint16_t>(TARNIX_RECORD(adChannelMask), ChannelMask(s.channels));
-  record.set<int32_t>(TARNIX_RECORD(blockSize), s.blockSize);
-  // The module compares this with the size it last allocated for: the same
-  // number goes into both.
-  record.set<int32_t>(TARNIX_RECORD(bufferSize), bufferSize);
-}
-
-uint32_t ReportedFillPercent(const DriverApi& api) {
-  return ReadInfo<uint32_t>(api.GetMeasInfoEx(), kFillPercentOffset);
-}
-
-bool ModuleMeasuring(const DriverApi& api) {
-  return ReadInfo<int32_t>(api.GetMeasInfoEx(), kStateWordOffset) == tarnix::kMeasInfoMeasuring;
-}
-
-int32_t DefaultBufferSize(const AcquireSettings& s) {
-  double halfSecond = s.rate / 2;  // the rate counts samples of all channels
-  double size = std::max(static_cast<double>(s.blockSize) * 8, halfSecond);
-  return static_cast<int32_t>(std::min(size, 4.0 * 1024 * 1024));
-}
-
 AcquireOutcome RunAcquisition(Session& session, const AcquireSettings& s, ProgressDisplay& display,
-                              Recording* recording, SequenceCheck* check) {
-  const DriverApi& api = session.api();
-  tarnix::RecordRef record = session.record();
+                              const std::vector<BlockConsumer*>& consumers,
+                              const std::vector<std::string>& names) {
   AcquireOutcome outcome;
-  int32_t bufferSize = s.bufferSize > 0 ? s.bufferSize : DefaultBufferSize(s);
-
-  WriteSettings(record, s, bufferSize);
-  if (api.SetInputBufferSize(bufferSize) == 0) {
-    outcome.exitCode = session.Fail("DRV_SetInputBufferSize");
-    return outcome;
-  }
-  if (api.TestStruct() == 0) {
-    outcome.exitCode = session.Fail("DRV_TestStruct");
+  BlockLoop loop(session);
+  const double started = MonotonicSeconds();
+  const double cpuStarted = ProcessCpuSeconds();
+  std::string refused = loop.Start(s);
+  if (!refused.empty()) {
+    outcome.exitCode = session.Fail(refused);
     return outcome;
   }
   session.ReportBoxes();  // e.g. a buffer size the module would not take
-  recording->channels = s.channels;
-  recording->rate = s.rate;
-  recording->rangeMax = record.get<double>(TARNIX_OFFSET(DeviceRecord, adChannels) +
-                                           TARNIX_OFFSET(ChannelEntry, maxValue));
-  recording->rangeMin = record.get<double>(TARNIX_OFFSET(DeviceRecord, adChannels) +
-                                           TARNIX_OFFSET(ChannelEntry, minValue));
-  recording->codes.clear();
-
-  double started = MonotonicSeconds();
-  const double cpuStarted = ProcessCpuSeconds();
-  if (api.StartMeas() == 0) {
-    outcome.exitCode = session.Fail("DRV_StartMeas");
-    api.StopMeas();  // back to idle, as the host does after a failed start
-    return outcome;
+  for (BlockConsumer* consumer : consumers) {
+    if (!loop.Attach(*consumer)) {
+      std::fprintf(stderr, "error: cannot write %s: %s\n",
+                   NameOf(consumer, consumers, names).c_str(), consumer->failure().c_str());
+      loop.Stop();
+      outcome.exitCode = kExitFile;
+      return outcome;
+    }
   }
+  outcome.started = true;
+  // Ctrl-C ends the measurement as its end would: everything written so
+  // far is kept, closed and summed up.
+  CatchInterrupts();
 
   const size_t channels = s.channels.size();
   const double scansWanted =
       s.duration ? std::ceil(*s.duration * s.rate / static_cast<double>(channels)) : 0;
   ProgressState progress;
   progress.targetBlocks = s.blocks.value_or(0);
-  double lastBlock = started;
+  double lastBlock = MonotonicSeconds();
   while (true) {
-    double scans = static_cast<double>(static_cast<size_t>(outcome.samples) / channels);
+    double scans = static_cast<double>(static_cast<size_t>(loop.samples()) / channels);
     if (s.blocks ? progress.blocks >= *s.blocks : scans >= scansWanted) break;
-    int32_t ready = api.GetInputBufStatus();
-    progress.fillPercent = ReadInfo<uint32_t>(api.GetMeasInfoEx(), kFillPercentOffset);
-    outcome.peakFillPercent = std::max(outcome.peakFillPercent, progress.fillPercent);
-    if (ready == 0) {
+    if (InterruptRequested()) {
+      display.Finish(progress);
+      std::fprintf(stderr, "stopped by Ctrl-C after %d blocks\n", progress.blocks);
+      outcome.interrupted = true;
+      break;
+    }
+    BlockLoop::Polled polled = loop.Poll();
+    progress.fillPercent = loop.fillPercent();
+    if (polled == BlockLoop::Polled::kNothing) {
       if (MonotonicSeconds() - lastBlock > s.timeout) {
         display.Finish(progress);
         std::fprintf(stderr, "error: no block arrived within %g s (fill %u%%)\n", s.timeout,
@@ -106,30 +74,25 @@ AcquireOutcome RunAcquisition(Session& session, const AcquireSettings& s, Progre
       SleepMilliseconds(1);
       continue;
     }
-    // The library may lower the count in blockSize to what it delivered;
-    // each block asks for the full size again.
-    record.set<int32_t>(TARNIX_RECORD(blockSize), s.blockSize);
-    const int16_t* block = api.GetInputBuf();
-    int32_t delivered = record.get<int32_t>(TARNIX_RECORD(blockSize));
-    delivered = std::clamp(delivered, 0, s.blockSize);
-    if (block == nullptr) delivered = 0;
-    if (delivered > 0 && s.keepSamples) {
-      recording->codes.insert(recording->codes.end(), block, block + delivered);
-    }
-    if (delivered > 0 && check != nullptr) check->Feed(block, static_cast<size_t>(delivered));
-    outcome.samples += delivered;
-    record.set<int32_t>(TARNIX_RECORD(blockSize), s.blockSize);
-    api.AdvanceInputBuf();
     if (s.hostDelayMs > 0) SleepMilliseconds(s.hostDelayMs);
     lastBlock = MonotonicSeconds();
     ++progress.blocks;
-    progress.samples = outcome.samples;
+    progress.samples = loop.samples();
     progress.fraction = s.blocks
                             ? static_cast<double>(progress.blocks) / *s.blocks
-                            : static_cast<double>(static_cast<size_t>(outcome.samples) / channels) /
+                            : static_cast<double>(static_cast<size_t>(loop.samples()) / channels) /
                                   std::max(scansWanted, 1.0);
-    if (ReadInfo<int32_t>(api.GetMeasInfoEx(), kStateWordOffset) != tarnix::kMeasInfoMeasuring) {
-      // The module stopped the measurement itself: an overrun.
+    std::vector<BlockConsumer*> failed = loop.TakeFailed();
+    if (!failed.empty()) {
+      display.Finish(progress);
+      for (BlockConsumer* consumer : failed) {
+        std::fprintf(stderr, "error: cannot write %s any further: %s; the measurement ends here\n",
+                     NameOf(consumer, consumers, names).c_str(), consumer->failure().c_str());
+      }
+      outcome.exitCode = kExitCut;
+      break;
+    }
+    if (polled == BlockLoop::Polled::kOverrun) {
       ++progress.overruns;
       outcome.overrun = true;
       display.Finish(progress);
@@ -141,8 +104,10 @@ AcquireOutcome RunAcquisition(Session& session, const AcquireSettings& s, Progre
     }
     display.Update(progress, progress.blocks == 1);
   }
-  if (outcome.exitCode == kExitOk) display.Finish(progress);
-  api.StopMeas();
+  if (outcome.exitCode == kExitOk && !outcome.interrupted) display.Finish(progress);
+  outcome.samples = loop.samples();
+  outcome.peakFillPercent = loop.peakFillPercent();
+  loop.Stop();
   outcome.seconds = MonotonicSeconds() - started;
   outcome.cpuSeconds = ProcessCpuSeconds() - cpuStarted;
   return outcome;

@@ -2,14 +2,16 @@
 // expected to step by a fixed number of codes from one sample to the next,
 // wrapping back to its bottom code at the top of its window. Any lost,
 // repeated or reordered sample shows as a break. Fed with the codes as the
-// module delivers them (scan-interleaved, any split into blocks); used by
-// `acquire --check-sequence` and the live monitor.
+// module delivers them (scan-interleaved, any split into blocks); a consumer
+// of the block loop for `acquire --check-sequence`.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "block_loop.h"
 
 namespace host {
 
@@ -23,9 +25,16 @@ struct ChannelContinuity {
   std::string firstFault;  // what the first break looked like, empty when none
 };
 
-class SequenceCheck {
+class SequenceCheck : public BlockConsumer {
  public:
   explicit SequenceCheck(std::vector<int> channels);
+
+  // As a consumer of a measurement on the channels it was made for.
+  bool Begin(const RunInfo&) override { return true; }
+  bool Take(const int16_t* codes, size_t count, int64_t) override {
+    Feed(codes, count);
+    return true;
+  }
 
   // The next `count` codes of the stream, continuing where the last call
   // ended.

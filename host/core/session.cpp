@@ -59,8 +59,11 @@ int Session::Open(const GlobalOptions& options) {
     std::fprintf(stderr, "error: cannot read board profile '%s'\n", options.boardConfig.c_str());
     return kExitUsage;
   }
+  // Every trace line passes here, shown or not: the start of a measurement
+  // names the board's serial number, which the host finds nowhere else.
+  printTrace_ = options.trace;
   ObserverOptions observer;
-  if (options.trace) observer.trace = &PrintTrace;
+  observer.trace = [this](const std::string& text) { OnTrace(text); };
   BeginObserving(observer);
   observing_ = true;
   std::string why;
@@ -82,6 +85,7 @@ int Session::Open(const GlobalOptions& options) {
     return kExitModule;
   }
   AttachModule(*library_);
+  moduleVersion_ = ModuleFileVersion(*library_);
   record().set<int16_t>(TARNIX_RECORD(structVersion), static_cast<int16_t>(options.recordVersion));
   return ApplyBoardOptions(options);
 }
@@ -124,6 +128,15 @@ int Session::ApplyBoardOptions(const GlobalOptions& options) {
     setClock(mode);
   }
   return kExitOk;
+}
+
+void Session::OnTrace(const std::string& text) {
+  if (printTrace_) PrintTrace(text);
+  const char* marker = std::strstr(text.c_str(), "StartAD - Serial No = ");
+  long serial = 0;
+  if (marker != nullptr && std::sscanf(marker, "StartAD - Serial No = %ld", &serial) == 1) {
+    startedSerial_ = static_cast<int32_t>(serial);
+  }
 }
 
 bool Session::Initialise() {

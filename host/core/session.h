@@ -23,6 +23,8 @@ enum ExitCode : int {
   kExitFile = 4,    // an output file could not be written
   kExitUsage = 5,   // options that make no sense together
   kExitCheck = 6,   // the sequence check found lost or repeated samples
+  kExitCut = 7,     // an output could not be written to the end (a full disk, a
+                    // file-size limit): the run ended there, what was written is kept
 };
 
 // Options every subcommand shares.
@@ -67,14 +69,24 @@ class Session {
   // Prints "<what> failed: <module's error text>" and answers kExitDriver.
   int Fail(const std::string& what);
 
+  // The serial number of the board the module last started, as its trace
+  // says ("StartAD - Serial No = N"); 0 until a measurement started.
+  int32_t startedSerial() const { return startedSerial_; }
+  // The module file's version, "a.b.c.d"; empty where the platform has none.
+  const std::string& moduleVersion() const { return moduleVersion_; }
+
  private:
   int ApplyBoardOptions(const GlobalOptions& options);
+  void OnTrace(const std::string& text);
 
   std::unique_ptr<LoadedLibrary> library_;
   DriverApi api_;
   std::vector<uint8_t> record_ = std::vector<uint8_t>(kHostRecordBytes, 0);
   bool observing_ = false;
   bool initialised_ = false;
+  bool printTrace_ = false;
+  int32_t startedSerial_ = 0;
+  std::string moduleVersion_;
 };
 
 // Opens the module and initialises it; answers kExitOk or why not.

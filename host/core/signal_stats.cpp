@@ -4,27 +4,40 @@
 
 namespace host {
 
-double Recording::Volts(size_t scan, size_t position) const {
-  return CodeToVolts(codes[scan * channels.size() + position], rangeMax);
+ChannelStats Summarise(const ChannelFigures& f) {
+  ChannelStats s;
+  s.channel = f.channel;
+  s.count = f.count;
+  s.min = f.min;
+  s.max = f.max;
+  if (f.count > 0) {
+    double count = static_cast<double>(f.count);
+    s.mean = f.sum / count;
+    s.rms = std::sqrt(f.squares / count);
+  }
+  return s;
 }
 
-std::vector<ChannelStats> ComputeStats(const Recording& recording) {
-  size_t n = recording.channels.size();
-  std::vector<ChannelStats> stats(n);
-  std::vector<RunningFigures> figures(n);
-  for (size_t k = 0; k < recording.codes.size() && n > 0; ++k)
-    figures[k % n].Add(CodeToVolts(recording.codes[k], recording.rangeMax));
-  for (size_t i = 0; i < n; ++i) {
-    const RunningFigures& f = figures[i];
-    stats[i].channel = recording.channels[i];
-    stats[i].count = f.count;
-    stats[i].min = f.min;
-    stats[i].max = f.max;
-    if (f.count == 0) continue;
-    double count = static_cast<double>(f.count);
-    stats[i].mean = f.sum / count;
-    stats[i].rms = std::sqrt(f.squares / count);
+bool ChannelStatistics::Begin(const RunInfo& run) {
+  figures_.assign(run.channels.size(), ChannelFigures{});
+  for (size_t i = 0; i < run.channels.size(); ++i) figures_[i].channel = run.channels[i];
+  run_ = run;
+  return !figures_.empty();
+}
+
+bool ChannelStatistics::Take(const int16_t* codes, size_t count, int64_t first) {
+  const size_t channels = figures_.size();
+  size_t position = static_cast<size_t>(first % static_cast<int64_t>(channels));
+  for (size_t k = 0; k < count; ++k) {
+    figures_[position].Add(run_.Volts(codes[k]));
+    if (++position == channels) position = 0;
   }
+  return true;
+}
+
+std::vector<ChannelStats> ChannelStatistics::Stats() const {
+  std::vector<ChannelStats> stats;
+  for (const ChannelFigures& f : figures_) stats.push_back(Summarise(f));
   return stats;
 }
 

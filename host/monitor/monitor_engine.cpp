@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "channel_list.h"
+#include "monitor_recording.h"
 #include "os.h"
-#include "signal_stats.h"
 
 namespace host {
 namespace {
@@ -49,6 +49,19 @@ CommandResult MonitorEngine::Stop() {
   return Post(command);
 }
 
+CommandResult MonitorEngine::Record(const std::string& name) {
+  Command command;
+  command.kind = Command::Kind::kRecord;
+  command.name = name;
+  return Post(command);
+}
+
+CommandResult MonitorEngine::StopRecording() {
+  Command command;
+  command.kind = Command::Kind::kStopRecording;
+  return Post(command);
+}
+
 CommandResult MonitorEngine::Point(PointKind kind, int32_t target, int32_t value) {
   Command command;
   command.kind = Command::Kind::kPoint;
@@ -80,6 +93,7 @@ MonitorSnapshot MonitorEngine::Snapshot(int64_t run, int64_t pointCursor,
                                         int64_t messageCursor) const {
   std::lock_guard<std::mutex> lock(mutex_);
   MonitorSnapshot shot = state_;
+  shot.figures = statistics_.figures();
   // A cursor from another run starts that client over.
   if (run != state_.run) pointCursor = 0;
   for (const TracePoint& point : window_) {
@@ -107,7 +121,7 @@ void MonitorEngine::Loop(const GlobalOptions& globals, std::string worksheet,
     {
       std::unique_lock<std::mutex> lock(mutex_);
       auto posted = [this] { return quit_ || !commands_.empty(); };
-      if (!measuring_) {
+      if (!loop_.measuring()) {
         wake_.wait_for(lock, std::chrono::milliseconds(100), posted);
       } else if (double rest = pollAfter_ - MonotonicSeconds(); rest > 0) {
         // A slow host's wait: commands are still served during it.
@@ -123,9 +137,9 @@ void MonitorEngine::Loop(const GlobalOptions& globals, std::string worksheet,
       Execute(*command);
       continue;
     }
-    if (measuring_ && MonotonicSeconds() >= pollAfter_ && !Poll()) SleepMilliseconds(1);
+    if (loop_.measuring() && MonotonicSeconds() >= pollAfter_ && !Poll()) SleepMilliseconds(1);
   }
-  if (measuring_) EndRun("idle");
+  if (loop_.measuring()) EndRun("idle");
   session_.Close();  // DRV_KillDevice
   std::lock_guard<std::mutex> lock(mutex_);
   for (Command* left : commands_) left->done.set_value({false, "", "the monitor is shutting down"});
@@ -138,7 +152,14 @@ void MonitorEngine::Execute(Command& command) {
       command.done.set_value(BeginRun(command.settings));
       return;
     case Command::Kind::kStop:
-      if (measuring_) EndRun("idle");
+      if (loop_.measuring()) EndRun("idle");
+      command.done.set_value({true, "", ""});
+      return;
+    case Command::Kind::kRecord:
+      command.done.set_value(BeginRecording(command.name));
+      return;
+    case Command::Kind::kStopRecording:
+      if (recorder_) EndRecording("");
       command.done.set_value({true, "", ""});
       return;
     case Command::Kind::kPoint: {
@@ -171,116 +192,146 @@ void MonitorEngine::DescribeBoard() {
   state_.inputMax = board_.inputMax;
 }
 
-// The host's order: settings into the record, DRV_SetInputBufferSize,
-// DRV_TestStruct, DRV_StartMeas. A refusal is explained by DRV_ShowError.
+// The host's order (BlockLoop::Start); a refusal is explained by
+// DRV_ShowError.
 CommandResult MonitorEngine::BeginRun(const AcquireSettings& s) {
-  if (measuring_) EndRun("idle");
-  const DriverApi& api = session_.api();
-  tarnix::RecordRef record = session_.record();
-  int32_t bufferSize = s.bufferSize > 0 ? s.bufferSize : DefaultBufferSize(s);
-  WriteSettings(record, s, bufferSize);
+  if (loop_.measuring()) EndRun("idle");
   CommandResult result;
-  if (api.SetInputBufferSize(bufferSize) == 0) {
-    result.entry = "DRV_SetInputBufferSize";
-  } else if (api.TestStruct() == 0) {
-    result.entry = "DRV_TestStruct";
-  } else {
-    std::lock_guard<std::mutex> lock(mutex_);
-    NoteBoxes("module");  // e.g. a buffer size the module would not take
-  }
-  if (result.entry.empty() && api.StartMeas() == 0) {
-    result.entry = "DRV_StartMeas";
-  }
+  result.entry = loop_.Start(s);
   if (!result.entry.empty()) {
     std::lock_guard<std::mutex> lock(mutex_);
     NoteBoxes("module");
     result.message = session_.ErrorText();
     Note("refused", result.entry + ": " + result.message);
-    if (result.entry == "DRV_StartMeas") api.StopMeas();  // back to idle, as the host does
     return result;
   }
-
   run_ = s;
-  run_.bufferSize = bufferSize;
-  rangeMax_ = InputRangeMax(record);
-  const double scanRate = s.rate / static_cast<double>(s.channels.size());
-  scanStride_ =
-      std::max<int64_t>(1, static_cast<int64_t>(std::ceil(scanRate / kTracePointsPerSecond)));
-  scans_ = 0;
-  position_ = 0;
-  scan_.assign(s.channels.size(), 0.0);
-  measuring_ = true;
+  run_.bufferSize = loop_.run().bufferSize;
   lastBlockAt_ = MonotonicSeconds();
   pollAfter_ = 0;
   timeoutNoted_ = false;
-
-  std::lock_guard<std::mutex> lock(mutex_);
-  MonitorSnapshot& st = state_;
-  st.inputMin = InputRangeMin(record);
-  st.inputMax = rangeMax_;
-  st.state = "measuring";
-  ++st.run;
-  st.channels = s.channels;
-  st.rate = s.rate;
-  st.blockSize = s.blockSize;
-  st.bufferSize = bufferSize;
-  st.hostDelayMs = s.hostDelayMs;
-  st.blocks = st.samples = st.overruns = 0;
-  st.fillPercent = 0;
-  st.figures.assign(s.channels.size(), ChannelFigures{});
-  for (size_t i = 0; i < s.channels.size(); ++i) st.figures[i].channel = s.channels[i];
-  window_.clear();
-  nextPoint_ = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    NoteBoxes("module");  // e.g. a buffer size the module would not take
+    MonitorSnapshot& st = state_;
+    st.inputMin = loop_.run().rangeMin;
+    st.inputMax = loop_.run().rangeMax;
+    st.state = "measuring";
+    ++st.run;
+    st.channels = s.channels;
+    st.rate = s.rate;
+    st.blockSize = s.blockSize;
+    st.bufferSize = run_.bufferSize;
+    st.hostDelayMs = s.hostDelayMs;
+    st.blocks = st.samples = st.overruns = 0;
+    st.fillPercent = 0;
+    window_.clear();
+    nextPoint_ = 0;
+  }
+  loop_.Attach(*this);
   result.ok = true;
   return result;
 }
 
 void MonitorEngine::EndRun(const char* state) {
-  session_.api().StopMeas();
-  measuring_ = false;
+  if (recorder_) {
+    EndRecording(std::string(state) == "idle" ? "the measurement was stopped"
+                                              : std::string("the measurement was ") + state);
+  }
+  loop_.Stop();
   std::lock_guard<std::mutex> lock(mutex_);
   state_.state = state;
 }
 
+CommandResult MonitorEngine::BeginRecording(const std::string& name) {
+  CommandResult result;
+  if (recorder_) {
+    result.message = "already recording to " + recordingFile_;
+  } else if (!loop_.measuring()) {
+    result.message = "nothing is being measured: start a measurement first";
+  } else if (std::string problem = RecordingNameProblem(name); !problem.empty()) {
+    result.message = problem;
+  } else {
+    auto recorder =
+        std::make_unique<WavRecorder>(JoinPath(options_.wavFolder, name), CreateMode::kNew);
+    if (loop_.Attach(*recorder)) {
+      recorder_ = std::move(recorder);
+      recordingFile_ = name;
+      ShowRecording();
+      result.ok = true;
+      return result;
+    }
+    result.message =
+        recorder->created() == CreateOutcome::kExists
+            ? name + " already exists in " + options_.wavFolder + ": choose another name"
+            : "cannot create " + name + " in " + options_.wavFolder + ": " + recorder->failure();
+  }
+  return result;  // the page shows the reason beside the button
+}
+
+void MonitorEngine::EndRecording(const std::string& note) {
+  loop_.Detach(*recorder_);
+  std::string why = note;
+  if (!recorder_->Finish() && why.empty())
+    why = "cannot write it any further: " + recorder_->failure();
+  ShowRecording();
+  recorder_.reset();
+  std::lock_guard<std::mutex> lock(mutex_);
+  state_.recording.state = "ended";
+  state_.recording.note = why;
+}
+
+void MonitorEngine::ShowRecording() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  RecordingStatus& r = state_.recording;
+  r.state = "recording";
+  r.file = recordingFile_;
+  r.frames = recorder_->frames();
+  r.bytes = recorder_->bytes();
+  r.seconds = recorder_->seconds();
+  r.note.clear();
+}
+
 bool MonitorEngine::Poll() {
-  const DriverApi& api = session_.api();
-  tarnix::RecordRef record = session_.record();
-  int32_t ready = api.GetInputBufStatus();
-  uint32_t fill = ReportedFillPercent(api);
-  if (ready == 0) {
+  BlockLoop::Polled polled = loop_.Poll();
+  if (polled == BlockLoop::Polled::kNothing) {
     std::lock_guard<std::mutex> lock(mutex_);
-    state_.fillPercent = fill;
+    state_.fillPercent = loop_.fillPercent();
     if (!timeoutNoted_ && MonotonicSeconds() - lastBlockAt_ > run_.timeout) {
       char text[96];
       std::snprintf(text, sizeof text, "no block arrived within %g s (fill %u%%)", run_.timeout,
-                    fill);
+                    loop_.fillPercent());
       Note("host", text);
       timeoutNoted_ = true;
     }
     return false;
   }
-  // The library may lower the count in blockSize to what it delivered; each
-  // block asks for the full size again.
-  record.set<int32_t>(TARNIX_RECORD(blockSize), run_.blockSize);
-  const int16_t* block = api.GetInputBuf();
-  int32_t delivered = std::clamp(record.get<int32_t>(TARNIX_RECORD(blockSize)), 0, run_.blockSize);
-  record.set<int32_t>(TARNIX_RECORD(blockSize), run_.blockSize);
-  api.AdvanceInputBuf();
-  const bool overrun = !ModuleMeasuring(api);
   lastBlockAt_ = MonotonicSeconds();
   timeoutNoted_ = false;
+  // Only a recording can refuse a block.
+  const bool recordingFailed = !loop_.TakeFailed().empty();
+  if (recorder_) {
+    if (!recordingFailed) {
+      ShowRecording();
+    } else {
+      // The measurement goes on; the recording ends with what it holds.
+      EndRecording("cannot write it any further: " + recorder_->failure());
+      std::lock_guard<std::mutex> lock(mutex_);
+      Note("host", "recording " + state_.recording.file + " stopped: " + state_.recording.note);
+    }
+  }
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (block != nullptr) Consume(block, delivered);
-    ++state_.blocks;
-    state_.fillPercent = fill;
-    if (overrun) {
+    state_.blocks = loop_.blocks();
+    state_.samples = loop_.samples();
+    state_.fillPercent = loop_.fillPercent();
+    if (polled == BlockLoop::Polled::kOverrun) {
       // The module stopped the measurement itself and told the user why.
       ++state_.overruns;
       NoteBoxes("overrun");
     }
   }
-  if (overrun) {
+  if (polled == BlockLoop::Polled::kOverrun) {
     EndRun("stopped by overrun");
   } else if (run_.hostDelayMs > 0) {
     pollAfter_ = MonotonicSeconds() + run_.hostDelayMs / 1000.0;
@@ -288,15 +339,25 @@ bool MonitorEngine::Poll() {
   return true;
 }
 
-// Every sample goes into its channel's figures; every scanStride_-th whole
-// scan into the traces. A scan may span two blocks.
-void MonitorEngine::Consume(const int16_t* block, int32_t count) {
+bool MonitorEngine::Begin(const RunInfo& run) {
+  const double scanRate = run.ScanRate();
+  scanStride_ =
+      std::max<int64_t>(1, static_cast<int64_t>(std::ceil(scanRate / kTracePointsPerSecond)));
+  scans_ = 0;
+  position_ = 0;
+  scan_.assign(run.channels.size(), 0.0);
+  std::lock_guard<std::mutex> lock(mutex_);
+  return statistics_.Begin(run);
+}
+
+bool MonitorEngine::Take(const int16_t* codes, size_t count, int64_t first) {
+  const RunInfo& run = loop_.run();
   const size_t channels = scan_.size();
-  const double scanRate = run_.rate / static_cast<double>(channels);
-  for (int32_t k = 0; k < count; ++k) {
-    double v = CodeToVolts(block[k], rangeMax_);
-    state_.figures[position_].Add(v);
-    scan_[position_] = v;
+  const double scanRate = run.ScanRate();
+  std::lock_guard<std::mutex> lock(mutex_);
+  statistics_.Take(codes, count, first);
+  for (size_t k = 0; k < count; ++k) {
+    scan_[position_] = run.Volts(codes[k]);
     if (++position_ < channels) continue;
     position_ = 0;
     if (scans_ % scanStride_ == 0) {
@@ -304,11 +365,11 @@ void MonitorEngine::Consume(const int16_t* block, int32_t count) {
     }
     ++scans_;
   }
-  state_.samples += count;
   const double newest = window_.empty() ? 0 : window_.back().time;
   while (!window_.empty() && window_.front().time < newest - state_.windowSeconds) {
     window_.pop_front();
   }
+  return true;
 }
 
 void MonitorEngine::Note(const std::string& kind, const std::string& text) {

@@ -8,16 +8,19 @@
 #include <cstdint>
 #include <deque>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "acquisition.h"
+#include "acquisition_settings.h"
+#include "block_loop.h"
 #include "board_description.h"
 #include "session.h"
 #include "signal_stats.h"
 #include "single_point.h"
+#include "wav_recorder.h"
 
 namespace host {
 
@@ -33,6 +36,7 @@ inline constexpr double kMaxWindowSeconds = 60;
 struct MonitorOptions {
   AcquireSettings settings;  // the measurement the page starts with
   double windowSeconds = 5;  // sliding window of the traces
+  std::string wavFolder;     // where the Record button writes (absolute)
 };
 
 // The board as the module described it in the record after initialisation
@@ -42,11 +46,6 @@ struct MonitorBoard {
   BoardCounts counts;
   int portWidth = 8;  // bits per digital port, from the first port's entry
   double inputMin = 0, inputMax = 0;
-};
-
-// Per-channel figures over every sample of the current run.
-struct ChannelFigures : RunningFigures {
-  int channel = 0;
 };
 
 // One thinned point of the traces: time of its scan and one value per
@@ -61,6 +60,16 @@ struct MonitorMessage {
   int64_t sequence = 0;
   std::string kind;  // "refused", "overrun", "module", "host"
   std::string text;
+};
+
+// The page's recording: the one running, or the last one.
+struct RecordingStatus {
+  std::string state = "none";  // none, recording, ended
+  std::string file;            // its name in the folder
+  uint64_t frames = 0;         // scans in the file
+  uint64_t bytes = 0;          // the file's size
+  double seconds = 0;          // of measurement in the file
+  std::string note;            // why it ended, when not by the Record button
 };
 
 struct MonitorSnapshot {
@@ -78,6 +87,7 @@ struct MonitorSnapshot {
   int64_t overruns = 0;
   uint32_t fillPercent = 0;
   std::vector<ChannelFigures> figures;
+  RecordingStatus recording;
   std::vector<TracePoint> points;  // newer than the asked cursor
   std::vector<MonitorMessage> messages;
 };
@@ -90,7 +100,9 @@ struct CommandResult {
   uint32_t value = 0;   // a single-point call's value written or read
 };
 
-class MonitorEngine {
+// The engine takes the blocks of its measurement itself (figures and
+// traces); a recording is a second consumer of the same loop.
+class MonitorEngine : private BlockConsumer {
  public:
   explicit MonitorEngine(MonitorOptions options) : options_(std::move(options)) {}
   ~MonitorEngine() { Shut(); }
@@ -107,6 +119,11 @@ class MonitorEngine {
   // One single-point call through the module's entry; allowed while
   // measuring (between two polls, on the acquisition thread).
   CommandResult Point(PointKind kind, int32_t target, int32_t value = 0);
+  // Starts recording what is measured into `name`, a plain file name in the
+  // options' folder that does not exist yet; refused (with the reason in
+  // `message`) when nothing is measured or the name will not do.
+  CommandResult Record(const std::string& name);
+  CommandResult StopRecording();
   // Length of the traces' window, clamped to the limits above.
   void SetWindow(double seconds);
 
@@ -119,8 +136,9 @@ class MonitorEngine {
 
  private:
   struct Command {
-    enum class Kind { kStart, kStop, kPoint } kind = Kind::kStop;
+    enum class Kind { kStart, kStop, kPoint, kRecord, kStopRecording } kind = Kind::kStop;
     AcquireSettings settings;
+    std::string name;
     PointKind point = PointKind::kDigitalRead;
     int32_t target = 0, value = 0;
     std::promise<CommandResult> done;
@@ -131,10 +149,17 @@ class MonitorEngine {
   void Execute(Command& command);
   CommandResult BeginRun(const AcquireSettings& settings);
   void EndRun(const char* state);
+  CommandResult BeginRecording(const std::string& name);
+  // Closes the recording; `note` says why when it was not the page's wish.
+  void EndRecording(const std::string& note);
+  void ShowRecording();
   void DescribeBoard();
   // One pass of the host's polling cycle; answers whether a block was moved.
   bool Poll();
-  void Consume(const int16_t* block, int32_t count);
+  // The blocks, as the loop's consumer: every sample into its channel's
+  // figures, every scanStride_-th whole scan into the traces.
+  bool Begin(const RunInfo& run) override;
+  bool Take(const int16_t* codes, size_t count, int64_t first) override;
   void Note(const std::string& kind, const std::string& text);  // mutex_ held
   void NoteBoxes(const std::string& kind);                      // mutex_ held
 
@@ -155,13 +180,15 @@ class MonitorEngine {
   int64_t nextMessage_ = 1;
 
   // Acquisition thread only.
-  bool measuring_ = false;
+  BlockLoop loop_{session_};
   AcquireSettings run_;
-  double rangeMax_ = 0;
-  int64_t scanStride_ = 1;    // every n-th scan becomes a trace point
-  int64_t scans_ = 0;         // complete scans of the run
-  std::vector<double> scan_;  // the scan being filled
-  size_t position_ = 0;       // next sample's place in the scan
+  std::unique_ptr<WavRecorder> recorder_;
+  std::string recordingFile_;
+  ChannelStatistics statistics_;  // guarded by mutex_ while measuring
+  int64_t scanStride_ = 1;        // every n-th scan becomes a trace point
+  int64_t scans_ = 0;             // complete scans of the run
+  std::vector<double> scan_;      // the scan being filled
+  size_t position_ = 0;           // next sample's place in the scan
   double lastBlockAt_ = 0;
   double pollAfter_ = 0;  // a slow host's wait after a block ends here
   bool timeoutNoted_ = false;

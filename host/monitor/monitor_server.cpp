@@ -14,6 +14,7 @@
 #include "channel_list.h"
 #include "monitor_assets.h"
 #include "monitor_panel_routes.h"
+#include "monitor_recording.h"
 #include "os.h"
 
 namespace host {
@@ -61,6 +62,9 @@ json SnapshotJson(const MonitorSnapshot& s) {
     times.push_back(p.time);
     for (size_t c = 0; c < p.volts.size() && c < volts.size(); ++c) volts[c].push_back(p.volts[c]);
   }
+  const RecordingStatus& r = s.recording;
+  json recording = {{"state", r.state}, {"file", r.file},       {"frames", r.frames},
+                    {"bytes", r.bytes}, {"seconds", r.seconds}, {"note", r.note}};
   json messages = json::array();
   for (const MonitorMessage& m : s.messages) {
     messages.push_back({{"sequence", m.sequence}, {"kind", m.kind}, {"text", m.text}});
@@ -79,6 +83,7 @@ json SnapshotJson(const MonitorSnapshot& s) {
           {"overruns", s.overruns},
           {"fillPercent", s.fillPercent},
           {"stats", stats},
+          {"recording", recording},
           {"points",
            {{"first", s.points.empty() ? 0 : s.points.front().index}, {"t", times}, {"v", volts}}},
           {"messages", messages}};
@@ -235,6 +240,7 @@ int ServeMonitor(MonitorEngine& engine, int port, bool (*KeepServing)()) {
                        {"blockSize", d.blockSize},
                        {"bufferSize", d.bufferSize},
                        {"hostDelayMs", d.hostDelayMs}};
+    out["wavFolder"] = engine.options().wavFolder;
     res.set_content(out.dump(), "application/json");
   });
   server.Post("/api/start", [&engine](const httplib::Request& req, httplib::Response& res) {
@@ -251,6 +257,7 @@ int ServeMonitor(MonitorEngine& engine, int port, bool (*KeepServing)()) {
     Reply(res, engine.Stop());
   });
   AddPanelRoutes(server, engine);
+  AddRecordingRoutes(server, engine);
   // Server-Sent Events: every interval, what is new since this client's
   // last event (trace points of the current run and messages) with the
   // figures and counts as they stand.

@@ -31,6 +31,10 @@ std::unique_ptr<LoadedLibrary> LoadLibraryAt(const std::string& path, std::strin
 // control entries.
 void* BoardLibrarySymbol(const char* name);
 
+// The module's file version, "a.b.c.d", from its version resource; empty
+// where the platform has none (natively) or the file carries none.
+std::string ModuleFileVersion(const LoadedLibrary& module);
+
 // File name of the module as built for this platform.
 const char* DefaultModuleFileName();
 
@@ -47,6 +51,11 @@ double MonotonicSeconds();
 
 // Processor time (user and system) this process has used so far, seconds.
 double ProcessCpuSeconds();
+
+// The most memory this process has held at once so far, bytes (natively the
+// kernel's high-water mark of its resident memory since it was started,
+// VmHWM; on Windows the peak working set); 0 where the system does not say.
+uint64_t PeakMemoryBytes();
 
 // Sets an environment variable for this process (and what it loads).
 void SetEnvironment(const char* name, const char* value);

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -51,6 +52,9 @@ void* BoardLibrarySymbol(const char* name) {
   return symbol;
 }
 
+// A shared object carries no version resource.
+std::string ModuleFileVersion(const LoadedLibrary&) { return ""; }
+
 const char* DefaultModuleFileName() { return "libtarnix.so"; }
 
 std::string ProgramDirectory() {
@@ -73,6 +77,20 @@ double ProcessCpuSeconds() {
   if (getrusage(RUSAGE_SELF, &usage) != 0) return 0;
   auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
   return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+uint64_t PeakMemoryBytes() {
+  // The kernel's mark of this program alone: getrusage's maxrss would also
+  // count what the parent held before it started this program.
+  std::FILE* status = std::fopen("/proc/self/status", "r");
+  if (status == nullptr) return 0;
+  char line[256];
+  unsigned long long kilobytes = 0;
+  while (std::fgets(line, sizeof line, status) != nullptr) {
+    if (std::sscanf(line, "VmHWM: %llu kB", &kilobytes) == 1) break;
+  }
+  std::fclose(status);
+  return kilobytes * 1024;
 }
 
 double MonotonicSeconds() {

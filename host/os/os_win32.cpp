@@ -4,10 +4,13 @@
 #include <winsock2.h>
 // Only after winsock2.h (its own line, so that sorting keeps the order).
 #include <windows.h>
+// After windows.h, which it needs.
+#include <psapi.h>
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "os.h"
 
@@ -87,6 +90,30 @@ void* BoardLibrarySymbol(const char* name) {
   return board == nullptr ? nullptr : reinterpret_cast<void*>(GetProcAddress(board, name));
 }
 
+std::string ModuleFileVersion(const LoadedLibrary& module) {
+  char path[MAX_PATH * 2];
+  DWORD n = GetModuleFileNameA(static_cast<HMODULE>(module.Handle()), path, sizeof path);
+  if (n == 0 || n >= sizeof path) return "";
+  DWORD ignored = 0;
+  DWORD size = GetFileVersionInfoSizeA(path, &ignored);
+  if (size == 0) return "";
+  std::vector<char> info(size);
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  if (!GetFileVersionInfoA(path, 0, size, info.data()) ||
+      !VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length) ||
+      fixed == nullptr || length < sizeof *fixed) {
+    return "";
+  }
+  char text[64];
+  std::snprintf(text, sizeof text, "%lu.%lu.%lu.%lu",
+                static_cast<unsigned long>(HIWORD(fixed->dwFileVersionMS)),
+                static_cast<unsigned long>(LOWORD(fixed->dwFileVersionMS)),
+                static_cast<unsigned long>(HIWORD(fixed->dwFileVersionLS)),
+                static_cast<unsigned long>(LOWORD(fixed->dwFileVersionLS)));
+  return text;
+}
+
 const char* DefaultModuleFileName() { return "tarnix.dll"; }
 
 std::string ProgramDirectory() {
@@ -111,6 +138,13 @@ double ProcessCpuSeconds() {
            1e7;  // 100 ns units
   };
   return seconds(kernel) + seconds(user);
+}
+
+uint64_t PeakMemoryBytes() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+  return counters.PeakWorkingSetSize;
 }
 
 double MonotonicSeconds() {

@@ -113,7 +113,7 @@ TEST(HostCli, RefusedSettingsPrintTheModulesTextAndFail) {
 TEST(HostCli, UnwritableOutputIsRefusedBeforeTheMeasurement) {
   // A folder that is not there: found before the module is even opened.
   const std::string missing = ScratchPath("no-such-folder") + "/out";
-  for (const char* option : {"--csv", "--plot"}) {
+  for (const char* option : {"--csv", "--plot", "--wav"}) {
     HostResult r = RunHost({"--trace", "acquire", "--blocks", "1", option, missing});
     EXPECT_EQ(r.exitCode, 4) << option << "\n" << Show(r);
     EXPECT_HAS(r.err, "error: cannot write " + missing + ": ");

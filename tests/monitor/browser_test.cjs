@@ -2,11 +2,16 @@
 // loads, a measurement shows growing traces whose ramp values advance and
 // counts that move, the module's own refusal and overrun texts appear, and
 // stop stops; then the single-point panels and the voltage axes
-// (panel_checks.cjs), where a screenshot of the running view is kept
-// (argument 1).
+// (panel_checks.cjs) and the Record button (record_checks.cjs), where a
+// screenshot of the view while recording is kept (argument 1).
 'use strict';
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
 const { chromium } = require('playwright-core');
 const { startMonitor, stopMonitor, check } = require('./monitor_process.cjs');
+const { programPath } = require('./monitor_program.cjs');
+const { checkRecording } = require('./record_checks.cjs');
 
 const screenshot = process.argv[2];
 const WAIT = { timeout: 30000 };
@@ -67,7 +72,8 @@ async function startWith(page, { channels, rate, blockSize, hostDelayMs = 0 }) {
 }
 
 async function main() {
-  const monitor = await startMonitor();
+  const recordings = fs.mkdtempSync(path.join(os.tmpdir(), 'tarnix-recordings-'));
+  const monitor = await startMonitor(['--wav-folder', programPath(recordings)]);
   const browser = await chromium.launch({
     executablePath: '/usr/bin/chromium', headless: true,
     args: process.getuid && process.getuid() === 0 ? ['--no-sandbox'] : [],
@@ -136,12 +142,14 @@ async function main() {
     check(overrun.messages[0] === 'Driver buffer or hardware FIFO overrun!' && overrun.overruns === 1,
       'a slow host\'s overrun shows the module\'s overrun message', JSON.stringify(overrun.messages));
 
-    await checkPanels(page, screenshot);
+    await checkPanels(page);
+    await checkRecording(page, recordings, screenshot);
     check(errors.length === 0, 'the page raised no script errors', errors.join('; '));
   } catch (e) {
     failure = e;
   }
   await browser.close();
+  fs.rmSync(recordings, { recursive: true, force: true });
   await stopMonitor(monitor, failure);
 }
 

@@ -3,11 +3,8 @@
 // input port, a counter written and read, the module's own text for a
 // refused call, an analog output set to 2.5 V coming back on the input
 // wired to it, and the voltage axis over the board's range, then fitted to
-// the samples in a shorter window. The screenshot (when asked) is taken
-// with the 2.5 V on the trace.
+// the samples in a shorter window.
 'use strict';
-const fs = require('node:fs');
-const path = require('node:path');
 const { check, BOARD_PROFILE } = require('./monitor_process.cjs');
 
 // The test board's wiring, and its counter that only the module believes in.
@@ -30,7 +27,7 @@ async function ticks(page, channel) {
   return labels.split('|').filter(Boolean).map((l) => ({ label: l, volts: parseFloat(l), unit: l.endsWith(' V') }));
 }
 
-async function checkPanels(page, screenshot) {
+async function checkPanels(page) {
   const board = await page.evaluate(() => fetch('/api/board').then((r) => r.json()));
   const rows = await page.evaluate(() => Object.fromEntries(['analogOutputs', 'digitalOutputs', 'digitalInputs', 'counterPanel']
     .map((id) => [id, document.querySelectorAll(`#${id} .row`).length])));
@@ -97,14 +94,6 @@ async function checkPanels(page, screenshot) {
   check(full.length >= 3 && full.every((t) => t.unit && t.volts >= -10 && t.volts <= 10) &&
     full[0].volts <= -5 && full[full.length - 1].volts >= 5,
   'the voltage axis has ticks in volts over the board\'s +-10 V input range', full.map((t) => t.label).join(' '));
-  if (screenshot) {
-    // With two seconds on the traces, the step to 2.5 V shows in its window.
-    await settle(page, (sel) => Number(document.querySelector(sel).dataset.newest) >= 2, wired);
-    fs.mkdirSync(path.dirname(screenshot), { recursive: true });
-    await page.screenshot({ path: screenshot, fullPage: true });
-    check(fs.statSync(screenshot).size > 10000, `screenshot kept in ${screenshot}`);
-  }
-
   // A 1 s window drops the 0 V before the write; auto-scale then fits the
   // axis to the flat 2.5 V.
   await page.fill('#window', '1');

@@ -14,6 +14,7 @@ let lastMessage = 0;     // newest message shown
 let windowSeconds = 5;   // as the program keeps it
 let inputRange = [-10, 10];  // the board's, volts, until the stream says
 let rangeShown = false;
+let lastRecording = { state: 'none' };
 
 // The time axis always spans one window, so a trace fills it from the left.
 function timeRange(u, min, max) {
@@ -116,6 +117,33 @@ function showStats(stats) {
   }
 }
 
+// Sizes as a person reads them.
+function megabytes(bytes) { return (bytes / 1048576).toFixed(bytes < 10485760 ? 2 : 1) + ' MB'; }
+
+let recordRefusal = '';  // the last refusal, shown until the next click
+
+function showRecording(r) {
+  const status = $('recordStatus');
+  const recording = r.state === 'recording';
+  $('record').textContent = recording ? 'Stop recording' : 'Record';
+  $('record').classList.toggle('recording', recording);
+  status.dataset.state = r.state;
+  status.dataset.bytes = String(r.bytes);
+  status.dataset.seconds = String(r.seconds);
+  status.dataset.frames = String(r.frames);
+  if (recordRefusal) {
+    status.className = 'refused';
+    status.textContent = recordRefusal;
+  } else if (r.state === 'none') {
+    status.className = '';
+    status.textContent = '';
+  } else {
+    status.className = recording ? 'recording' : '';
+    status.textContent = `${recording ? 'recording' : 'recorded'} ${r.file}: ${megabytes(r.bytes)}, ` +
+      `${r.seconds.toFixed(1)} s` + (r.note ? ` (${r.note})` : '');
+  }
+}
+
 function update(s) {
   const rangeMoved = !rangeShown || s.inputRange[0] !== inputRange[0] || s.inputRange[1] !== inputRange[1];
   inputRange = s.inputRange;
@@ -138,6 +166,8 @@ function update(s) {
   $('overruns').textContent = s.overruns;
   $('runRate').textContent = s.run > 0 ? s.rate + ' samples/s, block ' + s.blockSize + ', buffer ' + s.bufferSize : '-';
   showStats(s.stats);
+  lastRecording = s.recording;
+  showRecording(s.recording);
   for (const m of s.messages) {
     if (m.sequence <= lastMessage) continue;
     lastMessage = m.sequence;
@@ -166,6 +196,17 @@ $('controls').addEventListener('submit', (event) => {
   });
 });
 $('stop').addEventListener('click', () => post('/api/stop'));
+// One button: Record while none runs, Stop recording while one does; a
+// refusal (nothing measured, a name that will not do) says why beside it.
+$('recorder').addEventListener('submit', async (event) => {
+  event.preventDefault();
+  recordRefusal = '';
+  showRecording(lastRecording);
+  const stopping = lastRecording.state === 'recording';
+  const answer = await post(stopping ? '/api/record/stop' : '/api/record', stopping ? {} : { name: $('recordName').value.trim() });
+  if (!answer.ok) recordRefusal = answer.message;
+  showRecording(lastRecording);
+});
 $('traceSettings').addEventListener('submit', (event) => event.preventDefault());
 $('window').addEventListener('change', () => post('/api/window', { seconds: Number($('window').value) }));
 $('autoScale').addEventListener('change', redrawTraces);
@@ -175,6 +216,7 @@ fetch('/api/status').then((r) => r.json()).then((s) => {
   $('rate').value = s.defaults.rate;
   $('blockSize').value = s.defaults.blockSize;
   $('hostDelayMs').value = s.defaults.hostDelayMs;
+  $('recordFolder').textContent = s.wavFolder;
   const events = new EventSource('/events');
   events.onmessage = (event) => update(JSON.parse(event.data));
   events.onerror = () => { $('state').textContent = 'disconnected'; };
