@@ -2,7 +2,8 @@
 # Installs what building and testing need on a fresh Debian machine: the
 # mingw-w64 cross compilers (32- and 64-bit), 32- and 64-bit Wine, Xvfb and
 # the libraries of every flavour, help2man for the manual page, lintian,
-# which checks the Debian package, and Wine's fonts for the guide's pictures.
+# which checks the Debian package, Wine's fonts for the guide's pictures, and
+# Python (libsndfile's Windows build, the replay test's WAV reader).
 # Does nothing when everything is already there.
 set -e
 need=""
@@ -94,6 +95,10 @@ fetch_source() {
 # Debian's source package: the binary package splits it into a header and a
 # library built for Linux only, and the Windows flavours need the whole.
 fetch_source cpp-httplib httplib.h || exit 1
+# libsndfile, the simulated board's WAV reader, built by the Windows flavours
+# from Debian's source (Debian ships it for Linux only); natively the
+# installed libsndfile1-dev is used.
+fetch_source libsndfile src/sndfile.c || exit 1
 
 # npm_install <folder of package.json and its lock> <into> <a file it installs>:
 # the npm packages exactly as the lock file names them; installed again only

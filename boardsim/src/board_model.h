@@ -32,12 +32,9 @@ enum class SignalKind : int32_t {
   kLoopback = 7,  // wired to an analog output: reads what was last written to it
 };
 
-// A recorded signal, read once when the profile is loaded and shared by
-// every copy of the board description.
-struct ReplaySource {
-  std::vector<int32_t> microvolts;  // at least one sample
-  double secondsPerSample = 0.0;    // the file's own time step; 0 = none known
-};
+// A recorded signal (replay_source.h), opened when the profile is loaded and
+// shared by every copy of the board description.
+class ReplaySource;
 
 // One analog input's generator. Values in microvolts, frequency in hertz.
 struct SignalSpec {
@@ -47,7 +44,9 @@ struct SignalSpec {
   double frequency = 0.0;
   int32_t step = 0;  // sequence: microvolts from one sample of the channel to the next
   std::shared_ptr<const ReplaySource> replay;
-  bool resample = true;  // replay: keep the file's time step (false: one file sample per scan)
+  // replay: keep the file's time step (false: one file sample per scan); the
+  // profile's "resample", else true but for recordings.
+  bool resample = true;
   bool loop = true;      // replay: start again at the end (false: hold the last value)
   int32_t output = -1;   // loopback: the analog output driving this input
 };

@@ -82,8 +82,10 @@ void ReadReplay(const json& entry, const std::string& at, const std::string& bas
   }
   if (entry.contains("fullScale")) {
     request.fullScaleVolts = NumberIn(entry["fullScale"], at + ".fullScale", 1e-6, 1000.0);
+    request.fullScaleGiven = true;
   }
-  if (entry.contains("resample")) signal.resample = BooleanAt(entry["resample"], at + ".resample");
+  const bool resampleGiven = entry.contains("resample");
+  if (resampleGiven) signal.resample = BooleanAt(entry["resample"], at + ".resample");
   if (entry.contains("loop")) signal.loop = BooleanAt(entry["loop"], at + ".loop");
   if (entry.contains("amplitude") || entry.contains("offset") || entry.contains("frequency")) {
     Fail(at, "a \"replay\" signal takes no \"amplitude\", \"offset\" or \"frequency\"");
@@ -91,6 +93,7 @@ void ReadReplay(const json& entry, const std::string& at, const std::string& bas
   std::string why;
   signal.replay = LoadReplay(request, &why);
   if (!signal.replay) Fail(at + ".file", "\"" + entry["file"].get<std::string>() + "\": " + why);
+  if (!resampleGiven && signal.replay->PerScan()) signal.resample = false;
 }
 
 }  // namespace

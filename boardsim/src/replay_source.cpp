@@ -11,6 +11,21 @@ namespace velqsim {
 
 namespace {
 
+// A CSV column, held whole: a text file has no way to find row N without
+// reading the rows before it.
+class CsvReplay final : public ReplaySource {
+ public:
+  CsvReplay(std::vector<int32_t> microvolts, double secondsPerSample)
+      : ReplaySource(microvolts.size(), secondsPerSample, false),
+        microvolts_(std::move(microvolts)) {}
+  int32_t Microvolts(uint64_t index) const override {
+    return microvolts_[static_cast<size_t>(index)];
+  }
+
+ private:
+  std::vector<int32_t> microvolts_;
+};
+
 std::vector<std::string> SplitCells(const std::string& line) {
   std::vector<std::string> cells;
   std::string cell;
@@ -39,12 +54,12 @@ bool LooksLikeWav(const std::string& path) {
   return file.gcount() == 4 && (head == "RIFF" || head == "RF64" || head == "RIFX");
 }
 
-bool ReadCsvColumn(const ReplayRequest& request, ReplaySource* out, std::string* why) {
+std::shared_ptr<const ReplaySource> ReadCsvColumn(const ReplayRequest& request, std::string* why) {
   std::ifstream file(request.path, std::ios::binary);
   std::string line;
   if (!std::getline(file, line)) {
     *why = "empty file, a header line of column names is needed";
-    return false;
+    return nullptr;
   }
   const std::vector<std::string> header = SplitCells(line);
   size_t column = header.size();
@@ -54,17 +69,18 @@ bool ReadCsvColumn(const ReplayRequest& request, ReplaySource* out, std::string*
     }
     if (column == header.size()) {
       *why = "no column \"" + request.columnName + "\" in the header \"" + line + "\"";
-      return false;
+      return nullptr;
     }
   } else {
     column = static_cast<size_t>(request.columnIndex);
     if (column >= header.size()) {
       *why = "no column " + std::to_string(request.columnIndex) + ": the header has " +
              std::to_string(header.size());
-      return false;
+      return nullptr;
     }
   }
   const bool timed = !header.empty() && header[0] == "time_s";
+  std::vector<int32_t> microvolts;
   double firstTime = 0;
   double lastTime = 0;
   size_t lineNumber = 1;
@@ -76,54 +92,53 @@ bool ReadCsvColumn(const ReplayRequest& request, ReplaySource* out, std::string*
     if (column >= cells.size() || !ParseNumber(cells[column], &value)) {
       *why = "line " + std::to_string(lineNumber) + ": column \"" + header[column] +
              "\" holds no number";
-      return false;
+      return nullptr;
     }
     if (timed) {
       double time = 0;
       if (!ParseNumber(cells[0], &time)) {
         *why = "line " + std::to_string(lineNumber) + ": time_s holds no number";
-        return false;
+        return nullptr;
       }
-      if (out->microvolts.empty()) firstTime = time;
+      if (microvolts.empty()) firstTime = time;
       lastTime = time;
     }
-    out->microvolts.push_back(MicrovoltsOf(value));
+    microvolts.push_back(MicrovoltsOf(value));
   }
-  if (out->microvolts.empty()) {
+  if (microvolts.empty()) {
     *why = "no samples below the header";
-    return false;
+    return nullptr;
   }
-  if (timed && out->microvolts.size() > 1) {
-    const double step = (lastTime - firstTime) / static_cast<double>(out->microvolts.size() - 1);
-    if (!(step > 0)) {
+  double secondsPerSample = 0;
+  if (timed && microvolts.size() > 1) {
+    secondsPerSample = (lastTime - firstTime) / static_cast<double>(microvolts.size() - 1);
+    if (!(secondsPerSample > 0)) {
       *why = "time_s does not increase";
-      return false;
+      return nullptr;
     }
-    out->secondsPerSample = step;
   }
-  return true;
+  return std::make_shared<CsvReplay>(std::move(microvolts), secondsPerSample);
 }
 
 }  // namespace
 
-int32_t MicrovoltsOf(double volts) {
-  const double microvolts = std::nearbyint(volts * 1e6);
-  if (!(microvolts == microvolts)) return 0;
-  if (microvolts >= 2147483647.0) return INT32_MAX;
-  if (microvolts <= -2147483648.0) return INT32_MIN;
-  return static_cast<int32_t>(microvolts);
+int32_t SaturatedMicrovolts(double microvolts) {
+  const double rounded = std::nearbyint(microvolts);
+  if (!(rounded == rounded)) return 0;
+  if (rounded >= 2147483647.0) return INT32_MAX;
+  if (rounded <= -2147483648.0) return INT32_MIN;
+  return static_cast<int32_t>(rounded);
 }
+
+int32_t MicrovoltsOf(double volts) { return SaturatedMicrovolts(volts * 1e6); }
 
 std::shared_ptr<const ReplaySource> LoadReplay(const ReplayRequest& request, std::string* why) {
   if (!std::ifstream(request.path, std::ios::binary).good()) {
     *why = "cannot open the file";
     return nullptr;
   }
-  auto source = std::make_shared<ReplaySource>();
-  const bool ok = LooksLikeWav(request.path) ? ReadWavChannel(request, source.get(), why)
-                                             : ReadCsvColumn(request, source.get(), why);
-  if (!ok) return nullptr;
-  return source;
+  return LooksLikeWav(request.path) ? OpenWavReplay(request, why)
+                                    : ReadCsvColumn(request, why);
 }
 
 }  // namespace velqsim

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "replay_source.h"
+
 namespace velqsim {
 
 namespace {
@@ -30,29 +32,23 @@ double NoiseAt(double seconds, uint32_t seed) {
   return static_cast<double>(mixed >> 11) / 4503599627370496.0 - 1.0;  // 2^52
 }
 
-int32_t Saturate(double microvolts) {
-  if (std::isnan(microvolts)) return 0;
-  const double rounded = std::nearbyint(microvolts);
-  if (rounded >= 2147483647.0) return INT32_MAX;
-  if (rounded <= -2147483648.0) return INT32_MIN;
-  return static_cast<int32_t>(rounded);
-}
-
 // A recorded signal at a position counted in file samples (may be
 // fractional when resampling: linear between neighbours).
 double ReplayAt(const SignalSpec& signal, double position) {
-  const std::vector<int32_t>& samples = signal.replay->microvolts;
-  const double size = static_cast<double>(samples.size());
+  const ReplaySource& samples = *signal.replay;
+  const uint64_t count = samples.Count();
+  const double size = static_cast<double>(count);
   if (!(position >= 0.0)) position = 0.0;
   if (signal.loop) {
     position = std::fmod(position, size);
   } else if (position >= size - 1.0) {
-    return samples.back();
+    return samples.Microvolts(count - 1);
   }
-  const size_t below = std::min(static_cast<size_t>(position), samples.size() - 1);
-  const size_t above = below + 1 < samples.size() ? below + 1 : (signal.loop ? 0 : below);
+  const uint64_t below = std::min(static_cast<uint64_t>(position), count - 1);
+  const uint64_t above = below + 1 < count ? below + 1 : (signal.loop ? 0 : below);
   const double fraction = position - static_cast<double>(below);
-  return samples[below] + (static_cast<double>(samples[above]) - samples[below]) * fraction;
+  const double first = samples.Microvolts(below);
+  return first + (static_cast<double>(samples.Microvolts(above)) - first) * fraction;
 }
 
 }  // namespace
@@ -69,14 +65,14 @@ int32_t SignalValue(const SignalSpec& signal, double seconds, uint64_t scanIndex
     return signal.step > 0 ? SequenceValue(signal.amplitude, signal.step, scanIndex) : 0;
   }
   if (signal.kind == SignalKind::kReplay) {
-    if (!signal.replay || signal.replay->microvolts.empty()) return 0;
-    if (!signal.resample || signal.replay->secondsPerSample <= 0.0) {
-      const size_t size = signal.replay->microvolts.size();
-      const uint64_t index =
-          signal.loop ? scanIndex % size : std::min<uint64_t>(scanIndex, size - 1);
-      return signal.replay->microvolts[static_cast<size_t>(index)];
+    if (!signal.replay) return 0;
+    const ReplaySource& replay = *signal.replay;
+    if (!signal.resample || replay.SecondsPerSample() <= 0.0) {
+      const uint64_t count = replay.Count();
+      return replay.Microvolts(signal.loop ? scanIndex % count
+                                           : std::min<uint64_t>(scanIndex, count - 1));
     }
-    return Saturate(ReplayAt(signal, seconds / signal.replay->secondsPerSample));
+    return SaturatedMicrovolts(ReplayAt(signal, seconds / replay.SecondsPerSample()));
   }
   const double amplitude = signal.amplitude;
   double wave = 0.0;
@@ -100,7 +96,7 @@ int32_t SignalValue(const SignalSpec& signal, double seconds, uint64_t scanIndex
       wave = 0.0;
       break;
   }
-  return Saturate(static_cast<double>(signal.offset) + amplitude * wave);
+  return SaturatedMicrovolts(static_cast<double>(signal.offset) + amplitude * wave);
 }
 
 }  // namespace velqsim

@@ -114,6 +114,7 @@ Section /o "Simulated board library (boardsim\VLQAPI.dll)" SecBoardSim
     DetailPrint "Kept the existing $INSTDIR\boardsim\VLQAPI.dll (not installed by this setup)"
   ${Else}
     File "${TREE}/boardsim/VLQAPI.dll"
+    File "${TREE}/boardsim/libsndfile-1.dll"
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "TarnixBoardSimLibrary" 1
   ${EndIf}
 SectionEnd
@@ -188,6 +189,7 @@ Section "Uninstall"
   ${EndIf}
   ${If} $R1 == 1
     Delete "$INSTDIR\boardsim\VLQAPI.dll"
+    Delete "$INSTDIR\boardsim\libsndfile-1.dll"
   ${EndIf}
   ${If} $R2 == 1
     Delete "$INSTDIR\boardsim\README.txt"

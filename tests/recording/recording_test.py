@@ -2,7 +2,9 @@
 shares nothing with the program's writer) and compared with what the module
 delivered: the simulated board's sequence and constant signals, whose every
 code is known, and the CSV of the same run. Natively, or with tarnix-host.exe
-under Wine (--wine-run). Natively also: a run killed midway and a run stopped
+under Wine (--wine-run). Replayed through the simulated board into the same
+inputs at the same rate for as many scans, a recording is recorded again
+code for code. Natively also: a run killed midway and a run stopped
 by a file-size limit leave readable files; with --memory, a 40 s recording
 stays within 1.25 times the peak memory of a 10 s one.
 Prints "ok - " per check, "not ok - " with the reason for a failed one.
@@ -140,6 +142,39 @@ def test_recording_holds_what_the_module_delivered():
         check('module_version' not in d, 'a module without a version resource is not given one', str(d))
 
 
+def test_replay_records_the_same_codes_again():
+    run = ['--sim-clock', 'unthrottled', 'acquire', '-c', '0-7', '-r', '40000',
+           '--block-size', '1000', '--blocks', '40']
+    first, again, again_csv = (os.path.join(ARGS.work, name)
+                               for name in ('first.wav', 'again.wav', 'again.csv'))
+    # Inputs 3, 4, 6 and 7 keep the board's default mix of waves and noise.
+    recorded = run_host(['--board-config', profile()] + run + ['--wav', program_path(first)])
+    replay = os.path.join(ARGS.work, 'replay.json')
+    with open(replay, 'w') as f:
+        json.dump({'boards': [dict(BOARD['boards'][0], signals=[
+            {'channel': k, 'kind': 'replay', 'file': 'first.wav', 'column': k} for k in range(8)])]}, f)
+    replayed = run_host(['--board-config', program_path(replay)] + run +
+                        ['--wav', program_path(again), '--csv', program_path(again_csv)])
+    if not check(recorded.returncode == 0 and replayed.returncode == 0,
+                 'a recording replays through the simulated board', recorded.stderr + replayed.stderr):
+        return
+    (params, frames), (params_again, frames_again) = frames_of(first), frames_of(again)
+    with open(again_csv) as f:
+        delivered = [tuple(round(float(v) * 2047 / 10) for v in line.split(',')[1:])
+                     for line in f.read().splitlines()[1:]]
+    alike = sum(a == b for a, b in zip(frames, frames_again))
+    differs = next((k for k, (a, b) in enumerate(zip(frames, frames_again)) if a != b), None)
+    codes = len({code for frame in frames for code in frame})
+    print(f'# round trip: {len(frames)} and {len(frames_again)} frames of {params.nchannels} '
+          f'channels, {alike} alike; {codes} distinct codes; {len(delivered)} scans delivered')
+    check(params_again == params and len(frames) == 5000 and frames_again == frames and
+          delivered == frames and codes >= 4094,  # input 0's sequence: -2047 to 2046
+          'replayed into the same inputs at the same rate, the module delivers the recording\'s '
+          'codes and they are recorded again, frame for frame',
+          f'{params} / {params_again}, first differing frame {differs}, '
+          f'CSV {"alike" if delivered == frames_again else "differs"}')
+
+
 def header_data_bytes(path):
     """The data chunk's size as the header says now (0 before it has one)."""
     try:
@@ -222,7 +257,8 @@ def main():
     parser.add_argument('--memory', action='store_true')
     ARGS = parser.parse_args()
     os.makedirs(ARGS.work, exist_ok=True)
-    tests = [test_recording_holds_what_the_module_delivered]
+    tests = [test_recording_holds_what_the_module_delivered,
+             test_replay_records_the_same_codes_again]
     if not ARGS.wine_run:
         tests += [test_killed_run_leaves_a_readable_file, test_file_size_limit_ends_the_run_readably]
     if ARGS.memory:

@@ -65,7 +65,8 @@ dir="$drive/Program Files (x86)/TARNIX"
 [ -d "$dir" ] || dir="$drive/Program Files/TARNIX"
 find "$drive" -path '*TARNIX*' -type f | sed "s|$drive/|C:/|" | sort
 for f in tarnix.dll tarnix-host.exe uninstall.exe README.txt LICENSE.txt \
-         doc/user-guide.md doc/pictures/setup-dialog.png boardsim/VLQAPI.dll boardsim/README.txt; do
+         doc/user-guide.md doc/pictures/setup-dialog.png boardsim/VLQAPI.dll boardsim/README.txt \
+         boardsim/libsndfile-1.dll third-party/libsndfile.txt; do
   check "installed $f" test -f "$dir/$f"
 done
 check "tarnix.dll is the shipped one" cmp -s "$bin/tarnix.dll" "$dir/tarnix.dll"
