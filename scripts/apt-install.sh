@@ -26,13 +26,7 @@
 # default sudo when not root, which would reset PATH).
 set -u
 suite=${TARNIX_APT_SUITE:-bookworm}
-if [ "${TARNIX_SETUP_SUDO+set}" = set ]; then
-  SUDO=$TARNIX_SETUP_SUDO
-elif [ "$(id -u)" -eq 0 ]; then
-  SUDO=""
-else
-  SUDO=sudo
-fi
+. "$(dirname "$0")/sudo-prefix.sh"
 update_only=""
 [ "${1:-}" = --update-only ] && { update_only=1; shift; }
 # apt's own patience: each download tried again, and the lock of a package

@@ -28,14 +28,8 @@ dpkg -s libclang-rt-14-dev >/dev/null 2>&1 || need=1
 node=""
 command -v npm >/dev/null 2>&1 || { need=1; node="nodejs npm"; }
 
-if [ "${TARNIX_SETUP_SUDO+set}" = set ]; then
-  SUDO=$TARNIX_SETUP_SUDO
-elif [ "$(id -u)" -eq 0 ]; then
-  SUDO=""
-else
-  SUDO=sudo
-fi
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/sudo-prefix.sh"
 if [ -n "$need" ] || [ -n "${TARNIX_SETUP_FORCE:-}" ]; then
   $SUDO dpkg --add-architecture i386 ||
     { echo "setup: dpkg could not add the i386 architecture, which 32-bit Wine needs" >&2; exit 1; }
