@@ -6,11 +6,13 @@
 //
 //   NODE_PATH=build/npm/node_modules node scripts/monitor-picture.cjs [build/native] [docs/monitor.png]
 //
-// The monitor runs in a scratch folder of the build folder, where the
-// recording goes (the page names it); the folder is removed afterwards.
+// The monitor runs in a scratch folder of the system's temporary folder,
+// where the recording goes: the page names it, and a folder of this checkout
+// has no place in the picture. The folder is removed afterwards.
 'use strict';
 const { spawn } = require('node:child_process');
 const fs = require('node:fs');
+const os = require('node:os');
 const path = require('node:path');
 const { chromium } = require('playwright-core');
 
@@ -19,7 +21,7 @@ const picture = path.resolve(process.argv[3] || 'docs/monitor.png');
 const WAIT = { timeout: 30000 };
 
 async function main() {
-  const work = path.join(build, 'monitor-picture', 'recordings');
+  const work = path.join(os.tmpdir(), 'tarnix-bench', 'recordings');
   fs.rmSync(path.dirname(work), { recursive: true, force: true });
   fs.mkdirSync(work, { recursive: true });
   const profile = path.join(path.dirname(work), 'board.json');
