@@ -35,7 +35,7 @@ zipinfo -T "$zip" | awk 'NF == 8 && $1 ~ /^-/ { print substr($7, 1, 13), $8 }' >
 cat "$work/entries.txt"
 names=$(cut -d' ' -f2 "$work/entries.txt")
 when=$(TZ=UTC date -d "@$epoch" +%Y%m%d.%H%M)
-for f in tarnix.dll tarnix-host.exe boardsim/VLQAPI.dll LICENSE.txt doc/user-guide.md; do
+for f in tarnix.dll tarnix-host.exe boardsim/VLQAPI.dll boardsim/libsndfile-1.dll LICENSE.txt doc/user-guide.md; do
   check "zip holds $top/$f" sh -c 'printf "%s\n" "$1" | grep -qxF "$2"' - "$names" "$top/$f"
 done
 check "every entry below $top/" test -z "$(printf '%s\n' "$names" | grep -v "^$top/")"
@@ -61,7 +61,7 @@ stamp() {  # the COFF header's TimeDateStamp of a PE file
   od -An -tu4 -j $((pe + 8)) -N 4 "$1" | tr -d ' '
 }
 shipped=$build/release/shipped
-for f in tarnix.dll tarnix-host.exe VLQAPI.dll; do
+for f in tarnix.dll tarnix-host.exe VLQAPI.dll libsndfile-1.dll; do
   check "shipped $f stamped with the source date" test "$(stamp "$shipped/$f")" = "$epoch"
   check "built $f carries no time" test "$(stamp "$build/bin/$f")" = 0
 done
@@ -78,7 +78,7 @@ openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/s
 export TARNIX_SIGN_PKCS12="$work/signer.p12" TARNIX_SIGN_PASSWORD_FILE="$work/password"
 export SOURCE_DATE_EPOCH="$epoch"
 cp -R "$build/release/tree/$top" "$work/signed"
-pes="tarnix.dll tarnix-host.exe boardsim/VLQAPI.dll"
+pes="tarnix.dll tarnix-host.exe boardsim/VLQAPI.dll boardsim/libsndfile-1.dll"
 # shellcheck disable=SC2086
 (cd "$work/signed" && sh "$root/packaging/windows/sign.sh" $pes)
 verify() {  # verify <file>: osslsigncode verify against the throwaway certificate, shown
