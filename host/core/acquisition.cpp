@@ -48,12 +48,15 @@ AcquireOutcome RunAcquisition(Session& session, const AcquireSettings& s, Progre
   const size_t channels = s.channels.size();
   const double scansWanted =
       s.duration ? std::ceil(*s.duration * s.rate / static_cast<double>(channels)) : 0;
+  // Whole scans taken so far.
+  auto scansDone = [&] {
+    return static_cast<double>(static_cast<size_t>(loop.samples()) / channels);
+  };
   ProgressState progress;
   progress.targetBlocks = s.blocks.value_or(0);
   double lastBlock = MonotonicSeconds();
   while (true) {
-    double scans = static_cast<double>(static_cast<size_t>(loop.samples()) / channels);
-    if (s.blocks ? progress.blocks >= *s.blocks : scans >= scansWanted) break;
+    if (s.blocks ? progress.blocks >= *s.blocks : scansDone() >= scansWanted) break;
     if (InterruptRequested()) {
       display.Finish(progress);
       std::fprintf(stderr, "stopped by Ctrl-C after %d blocks\n", progress.blocks);
@@ -78,10 +81,8 @@ AcquireOutcome RunAcquisition(Session& session, const AcquireSettings& s, Progre
     lastBlock = MonotonicSeconds();
     ++progress.blocks;
     progress.samples = loop.samples();
-    progress.fraction = s.blocks
-                            ? static_cast<double>(progress.blocks) / *s.blocks
-                            : static_cast<double>(static_cast<size_t>(loop.samples()) / channels) /
-                                  std::max(scansWanted, 1.0);
+    progress.fraction = s.blocks ? static_cast<double>(progress.blocks) / *s.blocks
+                                 : scansDone() / std::max(scansWanted, 1.0);
     std::vector<BlockConsumer*> failed = loop.TakeFailed();
     if (!failed.empty()) {
       display.Finish(progress);

@@ -85,8 +85,8 @@ function npmPackage(lockFile, name) {
 // package URL, where it came from (and, for a patched Debian source, the
 // upstream version and the patches).
 function resolve(part, pkg) {
-  const spec = pick(part, 'version', pkg);
-  const [kind, ...rest] = String(spec).split(':');
+  const where = pick(part, 'version', pkg);
+  const [kind, ...rest] = String(where).split(':');
   const distro = debianRelease();
   if (kind === 'dpkg') {
     const d = dpkgPackage(rest.join(':'));
@@ -104,7 +104,7 @@ function resolve(part, pkg) {
     const n = npmPackage(lockFile, name);
     return { version: n.version, purl: `pkg:npm/${name}@${n.version}`, npm: n };
   }
-  return fail(`${part.name}: unknown version source '${spec}'`);
+  return fail(`${part.name}: unknown version source '${where}'`);
 }
 
 function load() {
